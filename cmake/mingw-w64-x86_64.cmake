@@ -1,0 +1,15 @@
+# Cross-compiles the 64-bit DLL with mingw-w64 (posix threads, for std::mutex).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TOLSA_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${TOLSA_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOLSA_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${TOLSA_MINGW_PREFIX}-windres)
+set(CMAKE_DLLTOOL ${TOLSA_MINGW_PREFIX}-dlltool)
+set(CMAKE_FIND_ROOT_PATH /usr/${TOLSA_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Runs the cross-built tests under wine, each in the project's private prefix.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds both targets and runs every test. Run it through scripts/isolated.sh.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+[ "${TOLSA_ISOLATED:-}" = 1 ] || { echo "run-tests.sh: run through scripts/isolated.sh" >&2; exit 2; }
+
+export TOLSA_WINEPREFIX="${TOLSA_WINEPREFIX:-$PWD/build/wineprefix}"
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+cmake --preset native >/dev/null
+cmake --build --preset native
+
+ctest --preset native
+ctest --preset windows
+
+# Further checks (sanitizers, fuzzing, benchmarks, packaging) add a script here.
+for step in scripts/check.d/*.sh; do
+  [ -e "$step" ] || continue
+  echo "== $step"
+  bash "$step"
+done

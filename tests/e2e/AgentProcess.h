@@ -1,0 +1,69 @@
+#pragma once
+// Runs agent processes (tests/e2e/agent.cpp) that load the real library, and
+// reads what they leave in /kestor. TOLSA_AGENT_COMMAND names the agent: the
+// native program, or the wine runner followed by the Windows program.
+// Every test runs in a private mount namespace with tmpfs on /kestor and
+// /dev/shm (scripts/isolated.sh); Isolation() checks that before anything.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tolsa::e2e {
+
+// Empty when /kestor and /dev/shm are private tmpfs mounts; otherwise why not.
+std::string Isolation();
+
+// True when the agent is the Windows build (its log lines end in CR LF).
+bool AgentIsWindows();
+
+class Agent {
+public:
+    Agent();  // starts the agent; it runs start-up as it loads the library
+    ~Agent();
+    Agent(const Agent&) = delete;
+    Agent& operator=(const Agent&) = delete;
+
+    // Sends one command line and returns the answer line.
+    std::string Send(const std::string& line);
+    // "call FUNCTION ARGS...": the part after "ret=".
+    std::string Call(const std::string& function, const std::vector<std::string>& args = {});
+    // Ends the agent with SIGKILL and waits for it.
+    void Kill();
+    // Ends the agent with "exit" and waits for it; returns its exit status.
+    int Stop();
+
+private:
+    pid_t pid_ = -1;
+    int toAgent_ = -1;
+    int fromAgent_ = -1;
+    std::string pending_;
+};
+
+// Percent-encodes bytes for an agent argument (blanks, %, controls, high bytes).
+std::string Encode(const std::string& bytes);
+// A string argument with its terminator, as write sources take it.
+std::string CString(const std::string& text);
+
+// The bytes a hex string stands for.
+std::string Unhex(const std::string& hex);
+
+// The "out=" bytes of an answer.
+std::string OutBytes(const std::string& answer);
+// The number before " out=" (or the whole answer).
+std::string Result(const std::string& answer);
+
+// Files in /kestor.
+void WriteKestorFile(const std::string& name, const std::string& content);
+std::string ReadKestorFile(const std::string& name);
+void RemoveKestorFile(const std::string& name);
+// Removes everything from /kestor and /dev/shm, so the next test starts clean.
+void ClearKestor();
+
+// The log as written, with CR LF folded to LF for the Windows build, so that
+// tests compare one text on both.
+std::string ReadLog();
+
+}  // namespace tolsa::e2e
