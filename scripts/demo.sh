@@ -1,19 +1,68 @@
 #!/usr/bin/env bash
-# Shows two processes exchanging a variable through the library, in a private
-# mount namespace with its own /kestor, so the machine's real area is untouched.
+# The first thing to run. An example producer (examples/producer.c) writes a
+# counter, a level and a status text through the library; `tolsa watch`, a
+# second process, shows them change for a few seconds; `tolsa set` changes a
+# setting and `tolsa list` shows every variable. It all runs in a private
+# mount namespace with its own /kestor and /dev/shm, so the machine's real
+# definition files, log and shared area are never touched.
+# TOLSA_DEMO_BUILD_DIR picks the build (build/native by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+build="${TOLSA_DEMO_BUILD_DIR:-build/native}"
+
+build_demo() {
+  local log
+  log=$(mktemp)
+  echo "building the library, the tolsa tool and the example producer in $build ..."
+  if ! { [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo; } >"$log" 2>&1 ||
+     ! cmake --build "$build" --target tolsa tolsa_producer >>"$log" 2>&1; then
+    cat "$log"; rm -f "$log"; exit 1
+  fi
+  rm -f "$log"
+}
+
 if [ "${TOLSA_ISOLATED:-}" != 1 ]; then
   bash scripts/install-deps.sh
-  cmake --preset native >/dev/null && cmake --build --preset native >/dev/null
-  exec scripts/isolated.sh "$0" "$@"
+  build_demo
+  TOLSA_DEMO_BUILT=1 exec scripts/isolated.sh "$0" "$@"
 fi
-printf 'Speed=L\nName=$\n' >/kestor/iorsh.mem
-printf '[Section]\nMode=W\n' >/kestor/memsh.mem
-agent=build/native/bin/tolsa_agent
-echo "process A writes IORSH_Speed = 1234 and keeps the area open"
-coproc A { "$agent"; }
-echo "call TolsaWriteInt32 IORSH_Speed 1234" >&"${A[1]}"; read -r answer <&"${A[0]}"
-echo "process B reads it: $(printf 'call TolsaReadInt32 IORSH_Speed\nexit\n' | "$agent")"
-echo exit >&"${A[1]}"; wait
-echo "--- /kestor/tolsa_log.txt of process B"; cat /kestor/tolsa_log.txt
+# Started inside a namespace already (CI): build here, normally a no-op.
+[ "${TOLSA_DEMO_BUILT:-}" = 1 ] || build_demo
+
+tolsa="$build/bin/tolsa"
+cp examples/kestor/iorsh.mem examples/kestor/memsh.mem /kestor/
+echo "definition files in /kestor (a private tmpfs):"
+grep -H '=' /kestor/iorsh.mem /kestor/memsh.mem | sed 's/^/  /'
+
+"$build/bin/producer" --interval 200 &
+producer=$!
+trap 'kill -INT "$producer" 2>/dev/null || true; wait "$producer" 2>/dev/null || true' EXIT
+# The producer is running once its counter moves; the area lives while it does.
+for _ in $(seq 50); do
+  kill -0 "$producer" 2>/dev/null || { echo "the producer ended early" >&2; exit 1; }
+  [ "$("$tolsa" get IORSH_Counter)" != 0 ] && break
+  sleep 0.1
+done
+
+echo
+echo "== producer (pid $producer) writes IORSH_Counter, IORSH_Level, IORSH_Status every 200 ms"
+echo "== \$ tolsa watch 'IORSH_*' --interval 500 --count 8     (another process; '*' marks a change)"
+"$tolsa" watch 'IORSH_*' --interval 500 --count 8
+echo
+echo "== \$ tolsa set MEMSH_Setpoint 42.5 && tolsa set MEMSH_Label 'set from the shell'"
+"$tolsa" set MEMSH_Setpoint 42.5
+"$tolsa" set MEMSH_Label 'set from the shell'
+echo "== \$ tolsa list"
+"$tolsa" list
+echo
+echo "== \$ tolsa set MEMSH_Mode 70000     (refused: W holds 0 to 65535)"
+status=0
+"$tolsa" set MEMSH_Mode 70000 || status=$?
+echo "exit status $status"
+
+kill -INT "$producer"
+wait "$producer"
+trap - EXIT
+echo
+echo "producer stopped; the area is gone with the last process that mapped it."
+echo "Try the tool yourself: $tolsa --help"

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang-14 libclang-rt-14-dev lld-14 googletest libgtest-dev libbenchmark-dev
   libboost-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
-  wine64 util-linux python3 file
+  wine64 util-linux python3 file pkgconf unzip dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done

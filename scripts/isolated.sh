@@ -4,13 +4,17 @@
 # definition files, log or shared area. Needs root (CI runs as root).
 set -euo pipefail
 if [ "${TOLSA_ISOLATED:-}" != 1 ]; then
-  created=""
-  if [ ! -d /kestor ]; then mkdir /kestor; created=1; fi  # an empty mount point only
-  status=0
-  TOLSA_ISOLATED=1 unshare --mount --propagation private "$0" "$@" || status=$?
-  if [ -n "$created" ]; then rmdir /kestor 2>/dev/null || true; fi
-  exit "$status"
+  # The mount point only: an empty directory, never written to from here. It
+  # is left in place, since removing it would unmount it under a run still
+  # going in another namespace.
+  [ -d /kestor ] || mkdir /kestor
+  TOLSA_ISOLATED=1 exec unshare --mount --propagation private "$0" "$@"
 fi
 mount -t tmpfs -o mode=0755 tolsa-kestor /kestor
 mount -t tmpfs -o mode=1777 tolsa-shm /dev/shm
+# Wine's server sockets live here: a private copy keeps wine programs from
+# joining a wineserver started outside, which sees the real /kestor.
+winedir="/tmp/.wine-$(id -u)"
+mkdir -p -m 0700 "$winedir"
+mount -t tmpfs -o mode=0700 tolsa-wine "$winedir"
 exec "$@"

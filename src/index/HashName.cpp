@@ -9,14 +9,13 @@ constexpr std::size_t kStoredNameField = 256;
 }
 
 uint32_t HashStoredName(const char* stored) {
-    char bounded[kStoredNameField + 1];
-    std::size_t length = 0;
-    while (length < kStoredNameField && stored[length] != '\0') {
-        bounded[length] = stored[length];
-        ++length;
+    // HashName's steps (see ContinueHashName), stopped at the field's end.
+    uint32_t shifted = 0;
+    for (std::size_t i = 0; i < kStoredNameField && stored[i] != '\0'; ++i) {
+        const uint32_t x = shifted + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(stored[i])));
+        shifted = (x << 4) ^ ((x >> 20) & 0xF00u);
     }
-    bounded[length] = '\0';
-    return HashName(bounded);
+    return shifted >> 4;
 }
 
 int32_t NamesEqual(const char* searched, const char* stored) {

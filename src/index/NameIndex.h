@@ -33,6 +33,8 @@ struct NameIndex {
 
 constexpr uint32_t kNameIndexPrimeCount = 26;
 extern const uint32_t NameIndexPrimes[kNameIndexPrimeCount];
+// For each prime d, 2^64 / d rounded up: the search's remainder by multiplication.
+extern const uint64_t NameIndexModMagic[kNameIndexPrimeCount];
 
 // One more than bucketCount * 0.65, computed in single precision.
 uint32_t NameIndexLoadLimit(uint32_t bucketCount);

@@ -1,14 +1,27 @@
 #include "store/Log.h"
 
 #include <cinttypes>
+#include <cstring>
 
 #include "platform/Platform.h"
 
 namespace tolsa {
 
+// By hand rather than with snprintf: start-up formats two numbers per
+// declaration, and the format parser cost more than the digits.
 Decimal::Decimal(int32_t value) {
-    const int written = std::snprintf(text_, sizeof text_, "%" PRId32, value);
-    length_ = written > 0 ? static_cast<std::size_t>(written) : 0;
+    char digits[10];
+    std::size_t count = 0;
+    // In 64 bits, so that the most negative value negates.
+    auto magnitude = static_cast<uint64_t>(value < 0 ? -static_cast<int64_t>(value) : value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    length_ = 0;
+    if (value < 0) text_[length_++] = '-';
+    while (count != 0) text_[length_++] = digits[--count];
+    text_[length_] = '\0';
 }
 
 Address::Address(const void* address) {
@@ -31,7 +44,22 @@ bool Log::IsOpen() const {
 void Log::Line(std::initializer_list<std::string_view> parts) {
     std::lock_guard lock(mutex_);
     if (stream_ == nullptr) return;
-    for (std::string_view part : parts) std::fwrite(part.data(), 1, part.size(), stream_);
+    // Joined first, so that a line is one write into the stream, not one per part.
+    char joined[512];
+    std::size_t length = 0;
+    for (std::string_view part : parts) {
+        if (part.size() > sizeof joined - length) {  // too long to join: part by part
+            std::fwrite(joined, 1, length, stream_);
+            length = 0;
+            if (part.size() > sizeof joined) {
+                std::fwrite(part.data(), 1, part.size(), stream_);
+                continue;
+            }
+        }
+        std::memcpy(joined + length, part.data(), part.size());
+        length += part.size();
+    }
+    std::fwrite(joined, 1, length, stream_);
     std::fflush(stream_);
 }
 

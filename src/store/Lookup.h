@@ -20,7 +20,16 @@ inline NameRef FullName(const char* name) { return {"", name}; }
 // The record named `name`, or null after logging the miss line.
 VariableRecord* FindVariableByName(const Store* store, NameRef name);
 
-// Record `index`, or null after logging the range line.
-VariableRecord* FindVariableByIndex(const Store* store, int32_t index);
+// Writes the range line for `index`; the cold half of FindVariableByIndex.
+void LogIndexOutOfRange(const Store* store, int32_t index);
+
+// Record `index`, or null after logging the range line. Inline: every access
+// by index is this range check and a copy.
+inline VariableRecord* FindVariableByIndex(const Store* store, int32_t index) {
+    if (store != nullptr && index >= 0 && index < store->count) [[likely]]
+        return store->base + index;
+    LogIndexOutOfRange(store, index);
+    return nullptr;
+}
 
 }  // namespace tolsa

@@ -69,7 +69,9 @@ bool AgentIsWindows() {
     return command.back().size() > 4 && command.back().compare(command.back().size() - 4, 4, ".exe") == 0;
 }
 
-Agent::Agent() {
+Agent::Agent() : Agent(std::vector<std::string>{}) {}
+
+Agent::Agent(const std::vector<std::string>& prefix) {
     const std::string why = Isolation();
     if (!why.empty()) throw std::runtime_error(why);
     int in[2], out[2];
@@ -80,7 +82,8 @@ Agent::Agent() {
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, in[1]);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    const auto words = AgentCommand();
+    auto words = prefix;
+    for (auto& word : AgentCommand()) words.push_back(word);
     std::vector<char*> argv;
     for (const auto& word : words) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
@@ -209,6 +212,23 @@ std::string ReadLog() {
         folded.push_back(log[i]);
     }
     return folded;
+}
+
+std::string Marked(const std::string& written) {
+    constexpr std::size_t kOutSize = 300;  // the agent's out buffer
+    std::string out = written.substr(0, kOutSize);
+    out.resize(kOutSize, '\xCC');
+    return out;
+}
+
+LogTail::LogTail() : seen_(ReadLog().size()) {}
+
+std::string LogTail::Next() {
+    const std::string log = ReadLog();
+    // A shorter log was rewritten from the start (start-up ran again).
+    std::string fresh = log.size() >= seen_ ? log.substr(seen_) : "(log rewritten)" + log;
+    seen_ = log.size();
+    return fresh;
 }
 
 }  // namespace tolsa::e2e

@@ -22,6 +22,9 @@ bool AgentIsWindows();
 class Agent {
 public:
     Agent();  // starts the agent; it runs start-up as it loads the library
+    // Starts it behind the words of `prefix`, the first an absolute path (for
+    // example setpriv, to run it as another user).
+    explicit Agent(const std::vector<std::string>& prefix);
     ~Agent();
     Agent(const Agent&) = delete;
     Agent& operator=(const Agent&) = delete;
@@ -65,5 +68,20 @@ void ClearKestor();
 // The log as written, with CR LF folded to LF for the Windows build, so that
 // tests compare one text on both.
 std::string ReadLog();
+
+// The bytes an agent's 300-byte out buffer holds when a call wrote exactly
+// `written` to its start: the rest keeps the agent's 0xCC marker.
+std::string Marked(const std::string& written);
+
+// Follows the log from where it stands now: Next() is what was written since
+// the last look, so a test can see each call's line (or none) on its own.
+class LogTail {
+public:
+    LogTail();
+    std::string Next();
+
+private:
+    std::size_t seen_;
+};
 
 }  // namespace tolsa::e2e

@@ -9,7 +9,9 @@
 //   raw INDEX             the 328 bytes of a record, as HEX, through the base pointer
 //   poke INDEX OFFSET BYTES  writes BYTES into a record through the base pointer
 //   thread                starts and joins one thread
+//   base                  TolsaGetPointer() as 16 upper-case hex digits
 //   ping                  answers "pong"
+//   stress ..., fds, ...  the reliability commands of AgentReliability.cpp
 //   exit                  ends the process
 // Write sources are the decoded bytes at the start of a 512-byte buffer of
 // 0xEE bytes: a string argument carries its own %00. Pointers answer "null",
@@ -28,6 +30,9 @@
 #include <vector>
 
 #include "tolsa.h"
+
+// AgentReliability.cpp: false when `tokens` is none of its commands.
+bool RunReliabilityCommand(const std::vector<std::string>& tokens, std::string& answer);
 
 namespace {
 
@@ -87,6 +92,7 @@ struct Source {
     }
 };
 
+// Call first, then Text(): the operands of + have no fixed order.
 struct Out {
     unsigned char bytes[kOutSize];
     Out() { std::memset(bytes, 0xCC, sizeof bytes); }
@@ -124,19 +130,22 @@ std::map<std::string, Handler> Handlers() {
     auto readName = [&](const char* n, int32_t (*f)(const char*, void*)) {
         h[n] = [f](const Args& a) {
             Out o;
-            return std::to_string(f(a.Str(0).c_str(), o.bytes)) + o.Text();
+            const int32_t result = f(a.Str(0).c_str(), o.bytes);
+            return std::to_string(result) + o.Text();
         };
     };
     auto readIndex = [&](const char* n, int32_t (*f)(int32_t, void*)) {
         h[n] = [f](const Args& a) {
             Out o;
-            return std::to_string(f(a.Int(0), o.bytes)) + o.Text();
+            const int32_t result = f(a.Int(0), o.bytes);
+            return std::to_string(result) + o.Text();
         };
     };
     auto nameIndex = [&](const char* n, int32_t (*f)(int32_t, char*)) {
         h[n] = [f](const Args& a) {
             Out o;
-            return std::to_string(f(a.Int(0), reinterpret_cast<char*>(o.bytes))) + o.Text();
+            const int32_t result = f(a.Int(0), reinterpret_cast<char*>(o.bytes));
+            return std::to_string(result) + o.Text();
         };
     };
     auto noArgs = [&](const char* n, int32_t (*f)(void)) {
@@ -164,7 +173,8 @@ std::map<std::string, Handler> Handlers() {
     h["TolsaReadDouble"] = [](const Args& a) { return Double(TolsaReadDouble(a.Str(0).c_str())); };
     h["TolsaReadString"] = [](const Args& a) {
         Out o;
-        return std::to_string(TolsaReadString(a.Str(0).c_str(), reinterpret_cast<char*>(o.bytes))) + o.Text();
+        const int32_t result = TolsaReadString(a.Str(0).c_str(), reinterpret_cast<char*>(o.bytes));
+        return std::to_string(result) + o.Text();
     };
     h["TolsaReadStringDirect"] = [](const Args& a) { return Pointer(TolsaReadStringDirect(a.Str(0).c_str())); };
     h["TolsaWriteByte"] = [](const Args& a) {
@@ -230,7 +240,15 @@ std::string Run(const std::map<std::string, Handler>& handlers, const std::vecto
         std::thread([] {}).join();
         return "ok";
     }
+    if (command == "base") {
+        static const char digits[] = "0123456789ABCDEF";
+        auto address = reinterpret_cast<uintptr_t>(TolsaGetPointer());
+        std::string text(16, '0');
+        for (std::size_t i = text.size(); i-- > 0; address >>= 4) text[i] = digits[address & 15];
+        return text;
+    }
     if (command == "ping") return "pong";
+    if (std::string answer; RunReliabilityCommand(tokens, answer)) return answer;
     return "error unknown command " + command;
 }
 

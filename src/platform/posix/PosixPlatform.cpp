@@ -9,8 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <string>
+#include <cstdio>
 
 #include "platform/Platform.h"
 #include "store/Startup.h"
@@ -21,13 +20,19 @@ namespace {
 
 constexpr mode_t kOwnerOnly = 0600;
 
-std::string ObjectName(const char* name, const char* suffix = "") { return std::string("/") + name + suffix; }
+// "/name" + suffix; an empty result when it would not fit, which no open accepts.
+struct ObjectName {
+    char text[256] = {};
+    explicit ObjectName(const char* name, const char* suffix = "") {
+        const int length = std::snprintf(text, sizeof text, "/%s%s", name, suffix);
+        if (length < 0 || length >= static_cast<int>(sizeof text)) text[0] = '\0';
+    }
+};
 
 // Holds the guard's exclusive lock for one open of the area.
 class GuardLock {
 public:
-    explicit GuardLock(const std::string& name)
-        : fd_(shm_open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly)) {
+    explicit GuardLock(const ObjectName& name) : fd_(shm_open(name.text, O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly)) {
         if (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {
             close(fd_);
             fd_ = -1;
@@ -59,8 +64,8 @@ MappedArea OpenSharedArea(const char* name, uint32_t size) {
     const GuardLock guard(ObjectName(name, ".guard"));
     if (!guard.Held()) return {};
 
-    const std::string areaName = ObjectName(name);
-    const int fd = shm_open(areaName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
+    const ObjectName areaName(name);
+    const int fd = shm_open(areaName.text, O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
     if (fd < 0) return {};
     struct stat status {};
     if (!JoinOrReset(fd, size) || fstat(fd, &status) != 0 || status.st_size <= 0) {

@@ -1,0 +1,263 @@
+// Reads and writes through the real exports, against their floor and the
+// lookups users would pick instead, on the area that start-up built from
+// /kestor at load (the bench script writes the definition files first).
+// Every access follows one precomputed random sequence, so that no loop
+// walks the records in order and the caches see what a real caller gives them.
+
+#include <benchmark/benchmark.h>
+
+#include <boost/interprocess/managed_shared_memory.hpp>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+#include "tolsa.h"
+
+namespace {
+
+namespace bip = boost::interprocess;
+
+constexpr std::size_t kSequenceLength = 1u << 17;  // longer than either area
+constexpr std::size_t kSequenceMask = kSequenceLength - 1;
+
+// What a caller reads into and writes from: a string source for '$', whose
+// first bytes serve as the raw value of the other letters.
+struct Buffers {
+    alignas(64) unsigned char destination[64] = {};
+    alignas(64) char source[64] = "benchmark value";
+};
+
+struct Area {
+    TolsaVariableRecord* base = nullptr;
+    int32_t count = 0;
+    std::vector<std::string> names;  // full names, from the records
+    // Random sequences of indices: any letter, and one per letter.
+    std::vector<int32_t> any, byLetter[3];
+    std::vector<const char*> anyName, nameByLetter[3], iorshDeclared;
+};
+
+int LetterSlot(char letter) { return letter == 'L' ? 0 : letter == 'D' ? 1 : letter == '$' ? 2 : -1; }
+
+Area& TheArea() {
+    static Area area;
+    return area;
+}
+
+bool PrepareArea() {
+    Area& area = TheArea();
+    area.base = TolsaGetPointer();
+    area.count = TolsaGetNumberOfItems();
+    if (area.base == nullptr || area.count <= 0) return false;
+    std::vector<int32_t> ofLetter[3], iorsh;
+    area.names.resize(static_cast<std::size_t>(area.count));
+    for (int32_t i = 0; i < area.count; ++i) {
+        area.names[static_cast<std::size_t>(i)] = area.base[i].name;
+        const int slot = LetterSlot(area.base[i].type);
+        if (slot >= 0) ofLetter[slot].push_back(i);
+        if (std::strncmp(area.base[i].name, "IORSH_", 6) == 0) iorsh.push_back(i);
+    }
+    std::mt19937 random(20240611);
+    auto pick = [&random](const std::vector<int32_t>& from) {
+        std::vector<int32_t> sequence(kSequenceLength);
+        std::uniform_int_distribution<std::size_t> which(0, from.size() - 1);
+        for (int32_t& index : sequence) index = from[which(random)];
+        return sequence;
+    };
+    auto namesOf = [&area](const std::vector<int32_t>& indices, std::size_t skip) {
+        std::vector<const char*> sequence;
+        sequence.reserve(indices.size());
+        for (int32_t index : indices) sequence.push_back(area.names[static_cast<std::size_t>(index)].c_str() + skip);
+        return sequence;
+    };
+    std::vector<int32_t> all(static_cast<std::size_t>(area.count));
+    for (int32_t i = 0; i < area.count; ++i) all[static_cast<std::size_t>(i)] = i;
+    area.any = pick(all);
+    area.anyName = namesOf(area.any, 0);
+    for (int slot = 0; slot < 3; ++slot) {
+        if (ofLetter[slot].empty()) return false;
+        area.byLetter[slot] = pick(ofLetter[slot]);
+        area.nameByLetter[slot] = namesOf(area.byLetter[slot], 0);
+    }
+    if (iorsh.empty()) return false;
+    area.iorshDeclared = namesOf(pick(iorsh), 6);
+    return true;
+}
+
+// ---- By index -----------------------------------------------------------
+
+void ReadByIndex(benchmark::State& state, int slot) {
+    const std::vector<int32_t>& sequence = TheArea().byLetter[slot];
+    Buffers buffers;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(TolsaReadVar(sequence[i++ & kSequenceMask], buffers.destination));
+        benchmark::ClobberMemory();
+    }
+}
+
+// The floor: a range check and a copy of the record's size out of the
+// mapped page, with nothing around it.
+void FloorReadByIndex(benchmark::State& state, int slot) {
+    const Area& area = TheArea();
+    const std::vector<int32_t>& sequence = area.byLetter[slot];
+    TolsaVariableRecord* const base = area.base;
+    const int32_t count = area.count;
+    Buffers buffers;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const int32_t index = sequence[i++ & kSequenceMask];
+        int32_t result = -1;
+        if (index >= 0 && index < count) {
+            std::memcpy(buffers.destination, base[index].value, static_cast<std::size_t>(base[index].size));
+            result = 0;
+        }
+        benchmark::DoNotOptimize(result);
+        benchmark::ClobberMemory();
+    }
+}
+
+void WriteByIndex(benchmark::State& state, int slot) {
+    const std::vector<int32_t>& sequence = TheArea().byLetter[slot];
+    Buffers buffers;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(TolsaWriteVar(sequence[i++ & kSequenceMask], buffers.source));
+        benchmark::ClobberMemory();
+    }
+}
+
+// ---- By name --------------------------------------------------------------
+
+template <typename Call>
+void ByName(benchmark::State& state, const std::vector<const char*>& sequence, Call call) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(call(sequence[i++ & kSequenceMask]));
+        benchmark::ClobberMemory();
+    }
+}
+
+// ---- Peers ----------------------------------------------------------------
+
+struct TransparentHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+using StringMap = std::unordered_map<std::string, TolsaVariableRecord*>;
+using ViewMap = std::unordered_map<std::string, TolsaVariableRecord*, TransparentHash, std::equal_to<>>;
+
+template <typename Map>
+Map& PeerMap() {
+    static Map map = [] {
+        Map built;
+        const Area& area = TheArea();
+        built.reserve(static_cast<std::size_t>(area.count));
+        for (int32_t i = 0; i < area.count; ++i) built.emplace(area.names[static_cast<std::size_t>(i)], area.base + i);
+        return built;
+    }();
+    return map;
+}
+
+int32_t CopyOut(const TolsaVariableRecord* record, void* destination) {
+    if (record == nullptr) return -3;
+    std::memcpy(destination, record->value, static_cast<std::size_t>(record->size));
+    return 0;
+}
+
+// The value a Boost.Interprocess user would keep under each name.
+struct BoostValue {
+    int32_t size;
+    unsigned char bytes[64];
+};
+
+class BoostSegment {
+public:
+    BoostSegment() : name_("tolsa-bench-boost-" + std::to_string(getpid())) {
+        const Area& area = TheArea();
+        bip::shared_memory_object::remove(name_.c_str());
+        segment_ = bip::managed_shared_memory(bip::create_only, name_.c_str(),
+                                              4096 + static_cast<std::size_t>(area.count) * 512);
+        for (int32_t i = 0; i < area.count; ++i)
+            segment_.construct<BoostValue>(area.names[static_cast<std::size_t>(i)].c_str())(
+                BoostValue{area.base[i].size, {}});
+    }
+    ~BoostSegment() { bip::shared_memory_object::remove(name_.c_str()); }
+    bip::managed_shared_memory& Segment() { return segment_; }
+
+private:
+    std::string name_;
+    bip::managed_shared_memory segment_;
+};
+
+BoostSegment& Boost() {
+    static BoostSegment segment;
+    return segment;
+}
+
+void RegisterAll() {
+    static Buffers buffers;
+    static const char* const kLetterNames[3] = {"L", "D", "$"};
+    Area& area = TheArea();
+    for (int slot = 0; slot < 3; ++slot) {
+        const std::string letter = kLetterNames[slot];
+        benchmark::RegisterBenchmark(("ReadByIndex/" + letter).c_str(), ReadByIndex, slot);
+        benchmark::RegisterBenchmark(("FloorReadByIndex/" + letter).c_str(), FloorReadByIndex, slot);
+        benchmark::RegisterBenchmark(("WriteByIndex/" + letter).c_str(), WriteByIndex, slot);
+    }
+    auto byName = [](const char* name, const std::vector<const char*>& sequence, auto call) {
+        benchmark::RegisterBenchmark(name, [&sequence, call](benchmark::State& state) { ByName(state, sequence, call); });
+    };
+    byName("ReadByName", area.anyName, [](const char* n) { return TolsaReadVarName(n, buffers.destination); });
+    byName("WriteByName", area.anyName, [](const char* n) { return TolsaWriteVarName(n, buffers.source); });
+    byName("ReadInt32", area.nameByLetter[0], [](const char* n) { return TolsaReadInt32(n); });
+    byName("WriteInt32", area.nameByLetter[0], [](const char* n) { return TolsaWriteInt32(n, 42); });
+    byName("ReadDouble", area.nameByLetter[1], [](const char* n) { return TolsaReadDouble(n); });
+    byName("WriteDouble", area.nameByLetter[1], [](const char* n) { return TolsaWriteDouble(n, 4.2); });
+    byName("ReadString", area.nameByLetter[2], [](const char* n) { return TolsaReadString(n, reinterpret_cast<char*>(buffers.destination)); });
+    byName("WriteString", area.nameByLetter[2], [](const char* n) { return TolsaWriteString(n, buffers.source); });
+    byName("GetPointerVarName", area.anyName, [](const char* n) { return TolsaGetPointerVarName(n); });
+    byName("FamilyReadVarName", area.iorshDeclared, [](const char* n) { return IORShReadVarName(n, buffers.destination); });
+
+    byName("PeerMapString", area.anyName, [](const char* n) {
+        const StringMap& map = PeerMap<StringMap>();
+        const auto found = map.find(n);  // builds a std::string, as a const char* caller must
+        return CopyOut(found != map.end() ? found->second : nullptr, buffers.destination);
+    });
+    byName("PeerMapStringView", area.anyName, [](const char* n) {
+        const ViewMap& map = PeerMap<ViewMap>();
+        const auto found = map.find(std::string_view(n));
+        return CopyOut(found != map.end() ? found->second : nullptr, buffers.destination);
+    });
+    byName("PeerBoostFind", area.anyName, [](const char* n) {
+        const auto found = Boost().Segment().find<BoostValue>(n);
+        if (found.first == nullptr) return -3;
+        std::memcpy(buffers.destination, found.first->bytes, static_cast<std::size_t>(found.first->size));
+        return 0;
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!PrepareArea()) {
+        std::fprintf(stderr, "tolsa_bench_access: no area with L, D and $ variables (write /kestor first)\n");
+        return 2;
+    }
+    // Built before timing starts, not inside the first measured iteration.
+    PeerMap<StringMap>();
+    PeerMap<ViewMap>();
+    Boost();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RegisterAll();
+    benchmark::AddCustomContext("variables", std::to_string(TheArea().count));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
