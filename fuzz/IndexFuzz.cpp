@@ -20,18 +20,11 @@
 #include <string>
 #include <unordered_map>
 
+#include "FuzzCheck.h"
 #include "index/HashName.h"
 #include "index/NameIndex.h"
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                    \
-    do {                                                                         \
-        if (!(condition)) {                                                      \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                        \
-        }                                                                        \
-    } while (0)
 
 bool failFresh = false;   // bucket arrays
 bool failResize = false;  // growth in place

@@ -22,19 +22,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "index/NameIndex.h"
 #include "store/Lookup.h"
 #include "store/Startup.h"
 
 namespace {
-
-#define FUZZ_CHECK(condition)                                                    \
-    do {                                                                         \
-        if (!(condition)) {                                                      \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                        \
-        }                                                                        \
-    } while (0)
 
 constexpr unsigned char kMarker = 0xA5;
 constexpr std::size_t kGuard = 4096;

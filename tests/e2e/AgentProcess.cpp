@@ -1,6 +1,7 @@
 #include "AgentProcess.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -75,7 +76,9 @@ Agent::Agent(const std::vector<std::string>& prefix) {
     const std::string why = Isolation();
     if (!why.empty()) throw std::runtime_error(why);
     int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
+    // Close-on-exec: the agent gets them as 0 and 1 only, and wine's long-lived
+    // helper processes must not hold them open.
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);

@@ -85,7 +85,7 @@ TEST_P(HostileFiles, GivesExactlyTheRecordsAndLogLines) {
         const RawRecord record = ReadRecord(agent, static_cast<int32_t>(i));
         EXPECT_EQ(record.Name(), e.name) << i;
         EXPECT_EQ(record.Type(), e.type) << i;
-        EXPECT_EQ(record.Size(), LetterSize(e.type)) << i;
+        EXPECT_EQ(record.Size(), TypeCodeSize(e.type)) << i;
         EXPECT_EQ(record.Reserved(), std::string(3, '\0')) << i;
         // A name is found as its last declaration (no index growth with so few).
         std::size_t last = i;
@@ -93,7 +93,7 @@ TEST_P(HostileFiles, GivesExactlyTheRecordsAndLogLines) {
             if (c.records[j].name == e.name) last = j;
         EXPECT_EQ(agent.Call("TolsaGetIdentVarName", {e.name}), std::to_string(last)) << e.name;
         lines += std::to_string(i) + " " + e.name + " " + std::string(1, e.type) + " " +
-                 std::to_string(LetterSize(e.type)) + "\n" + e.logAfter;
+                 std::to_string(TypeCodeSize(e.type)) + "\n" + e.logAfter;
     }
     const std::string log = ReadLog();
     const std::string header = Header(afterIorsh, total);
@@ -160,7 +160,7 @@ TEST_F(HostileFile, RandomBinary) {
         const RawRecord record = ReadRecord(agent, i);
         EXPECT_EQ(record.Name().substr(0, 6), i < afterIorsh ? "IORSH_" : "MEMSH_") << i;
         EXPECT_LE(record.Name().size(), 255u);
-        EXPECT_EQ(record.Size(), LetterSize(record.Type())) << i;
+        EXPECT_EQ(record.Size(), TypeCodeSize(record.Type())) << i;
         EXPECT_EQ(record.Value(), std::string(64, '\0')) << i;
     }
     EXPECT_EQ(agent.Send("ping"), "pong");

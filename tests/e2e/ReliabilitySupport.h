@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AgentProcess.h"
+#include "store/VariableRecord.h"
 
 namespace tolsa::e2e {
 
@@ -27,18 +28,6 @@ struct RawRecord {
 
 inline RawRecord ReadRecord(Agent& agent, int32_t index) {
     return RawRecord{Unhex(agent.Send("raw " + std::to_string(index)))};
-}
-
-// The size a type letter gives.
-inline int32_t LetterSize(char letter) {
-    switch (letter) {
-        case '$': return 63;
-        case 'B': case 'H': case 'O': return 1;
-        case 'M': case 'W': return 2;
-        case 'L': return 4;
-        case 'D': return 8;
-        default: return 0;
-    }
 }
 
 // The words that run an agent as the unprivileged user nobody.
