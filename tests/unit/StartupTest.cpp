@@ -182,6 +182,22 @@ TEST_F(StartupTest, AreaThatCannotBeCreatedPublishesNothing) {
     EXPECT_EQ(allocator_.LiveBlocks(), 0u);
 }
 
+// 13,094,413 records need 4,294,967,464 bytes, whose low 32 bits (168) would
+// otherwise make an area far too small for them.
+TEST_F(StartupTest, AreaLargerThan32BitsIsNotCreated) {
+    constexpr uint32_t kCount = 13094413;
+    std::string lines;
+    lines.reserve(2 * kCount);
+    for (uint32_t i = 0; i < kCount; ++i) lines += "=\n";
+    Files(lines, "");
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(area_.calls, 0);
+    EXPECT_EQ(LogText(), AsLogText("tolsa v4.0.0\n13094413 variables after iorsh\n13094413 variables total\n"
+                                   "will allocate 168 bytes (328 per item)\nshared memory is 0000000000000000\n"));
+    EXPECT_EQ(store_.base, nullptr);
+    EXPECT_EQ(allocator_.LiveBlocks(), 0u);
+}
+
 TEST_F(StartupTest, FillsOnlyTheRecordsThatFit) {
     const struct {
         uint64_t reportedBytes;
