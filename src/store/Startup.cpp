@@ -1,6 +1,7 @@
 #include "store/Startup.h"
 
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "index/HashName.h"
@@ -25,6 +26,20 @@ struct FileCloser {
         if (file != nullptr) std::fclose(file);
     }
 };
+
+struct IndexReleaser {
+    void operator()(NameIndex* index) const { ReleaseNameIndex(index); }
+};
+
+// Opens "<kind>.mem", or logs that it could not.
+std::FILE* OpenDefinitions(const char* directory, std::string_view kind, Log& log) {
+    char file[16] = {};
+    std::snprintf(file, sizeof file, "%.*s.mem", static_cast<int>(kind.size()), kind.data());
+    const Path path(directory, file);
+    std::FILE* opened = platform::OpenDefinitionFile(path.text);
+    if (opened == nullptr) log.Line({"failed to open ", kind, " file at ", path.text, "\n"});
+    return opened;
+}
 
 uint64_t CountDeclarations(DefinitionReader& reader) {
     Declaration declaration;
@@ -83,26 +98,18 @@ private:
 }  // namespace
 
 bool RunStartup(const StartupEnvironment& environment, Log& log, Store& store) {
-    NameIndex* index = CreateNameIndex(16, HashStoredName, NamesEqual, *environment.allocator);
+    // Released again unless the attempt ends in something to publish.
+    std::unique_ptr<NameIndex, IndexReleaser> index(
+        CreateNameIndex(16, HashStoredName, NamesEqual, *environment.allocator));
 
     log.Reopen(Path(environment.directory, "tolsa_log.txt").text);
     log.Line({"tolsa v", kVersion, "\n"});
     if (index == nullptr) return false;
 
-    const Path iorshPath(environment.directory, "iorsh.mem");
-    FileCloser iorsh{platform::OpenDefinitionFile(iorshPath.text)};
-    if (iorsh.file == nullptr) {
-        log.Line({"failed to open iorsh file at ", iorshPath.text, "\n"});
-        ReleaseNameIndex(index);
-        return false;
-    }
-    const Path memshPath(environment.directory, "memsh.mem");
-    FileCloser memsh{platform::OpenDefinitionFile(memshPath.text)};
-    if (memsh.file == nullptr) {
-        log.Line({"failed to open memsh file at ", memshPath.text, "\n"});
-        ReleaseNameIndex(index);
-        return false;
-    }
+    const FileCloser iorsh{OpenDefinitions(environment.directory, "iorsh", log)};
+    if (iorsh.file == nullptr) return false;
+    const FileCloser memsh{OpenDefinitions(environment.directory, "memsh", log)};
+    if (memsh.file == nullptr) return false;
 
     DefinitionReader iorshReader(iorsh.file);
     DefinitionReader memshReader(memsh.file);
@@ -118,21 +125,18 @@ bool RunStartup(const StartupEnvironment& environment, Log& log, Store& store) {
     platform::MappedArea area;
     if (bytes != 0 && bytes <= kMaxAreaBytes) area = environment.openArea(environment.areaName, static_cast<uint32_t>(bytes));
     log.Line({"shared memory is ", Address(area.base), "\n"});
-    if (area.base == nullptr) {
-        ReleaseNameIndex(index);
-        return false;
-    }
+    if (area.base == nullptr) return false;
 
     iorshReader.Rewind();
     memshReader.Rewind();
-    Filler filler(area, index, log);
+    Filler filler(area, index.get(), log);
     filler.FillFrom(iorshReader, "IORSH_");
     filler.FillFrom(memshReader, "MEMSH_");
     if (filler.LeftOut() != 0)
         log.Line({Decimal(Low32(filler.LeftOut())), " declarations do not fit the shared area\n"});
 
     store.base = static_cast<VariableRecord*>(area.base);
-    store.index = index;
+    store.index = index.release();
     store.count = filler.Filled();
     store.areaSize = area.size;
     return true;

@@ -24,14 +24,7 @@ namespace tolsa::e2e {
 
 namespace {
 
-std::vector<std::string> AgentCommand() {
-    const char* command = std::getenv("TOLSA_AGENT_COMMAND");
-    if (command == nullptr || *command == '\0') throw std::runtime_error("TOLSA_AGENT_COMMAND is not set");
-    std::vector<std::string> words;
-    std::istringstream in(command);
-    for (std::string word; in >> word;) words.push_back(word);
-    return words;
-}
+std::vector<std::string> AgentCommand() { return CommandWords("TOLSA_AGENT_COMMAND"); }
 
 bool IsPrivateTmpfs(const char* path) {
     struct statfs info {};
@@ -206,15 +199,27 @@ void ClearKestor() {
     ClearDirectory("/dev/shm", "tolsa");  // wine keeps files of its own there
 }
 
-std::string ReadLog() {
-    std::string log = ReadKestorFile("tolsa_log.txt");
-    if (!AgentIsWindows()) return log;
+std::vector<std::string> CommandWords(const char* variable) {
+    const char* command = std::getenv(variable);
+    if (command == nullptr || *command == '\0') throw std::runtime_error(std::string(variable) + " is not set");
+    std::vector<std::string> words;
+    std::istringstream in(command);
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
+std::string FoldLineEnds(const std::string& text) {
     std::string folded;
-    for (std::size_t i = 0; i < log.size(); ++i) {
-        if (log[i] == '\r' && i + 1 < log.size() && log[i + 1] == '\n') continue;
-        folded.push_back(log[i]);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        folded.push_back(text[i]);
     }
     return folded;
+}
+
+std::string ReadLog() {
+    std::string log = ReadKestorFile("tolsa_log.txt");
+    return AgentIsWindows() ? FoldLineEnds(log) : log;
 }
 
 std::string Marked(const std::string& written) {

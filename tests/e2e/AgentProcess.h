@@ -65,6 +65,11 @@ void RemoveKestorFile(const std::string& name);
 // Removes everything from /kestor and /dev/shm, so the next test starts clean.
 void ClearKestor();
 
+// The words of the command line held in an environment variable.
+std::vector<std::string> CommandWords(const char* variable);
+// Text with every CR LF folded to LF.
+std::string FoldLineEnds(const std::string& text);
+
 // The log as written, with CR LF folded to LF for the Windows build, so that
 // tests compare one text on both.
 std::string ReadLog();

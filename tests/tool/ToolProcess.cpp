@@ -1,5 +1,7 @@
 #include "ToolProcess.h"
 
+#include "../e2e/AgentProcess.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -18,21 +20,7 @@ namespace tolsa::tooltest {
 
 namespace {
 
-std::vector<std::string> ToolCommand() {
-    const char* command = std::getenv("TOLSA_TOOL_COMMAND");
-    if (command == nullptr || *command == '\0') throw std::runtime_error("TOLSA_TOOL_COMMAND is not set");
-    std::vector<std::string> words;
-    std::istringstream in(command);
-    for (std::string word; in >> word;) words.push_back(word);
-    return words;
-}
-
-std::string FoldLineEnds(const std::string& text) {
-    std::string folded;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) folded += text[i];
-    return folded;
-}
+std::vector<std::string> ToolCommand() { return e2e::CommandWords("TOLSA_TOOL_COMMAND"); }
 
 }  // namespace
 
@@ -121,8 +109,8 @@ ToolResult ToolProcess::Finish() {
     if (!ended) waitpid(pid_, &status, 0);
     pid_ = -1;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = FoldLineEnds(out);
-    result.err = FoldLineEnds(err);
+    result.out = e2e::FoldLineEnds(out);
+    result.err = e2e::FoldLineEnds(err);
     return result;
 }
 
