@@ -15,8 +15,12 @@ ctest --preset native
 ctest --preset windows
 
 # Further checks (sanitizers, fuzzing, benchmarks, packaging) add a script here.
+echo "== builds and tests of both targets: ${SECONDS}s"
 for step in scripts/check.d/*.sh; do
   [ -e "$step" ] || continue
   echo "== $step"
+  start=$SECONDS
   bash "$step"
+  echo "== $step: $((SECONDS - start))s"
 done
+echo "== all checks passed in ${SECONDS}s"
