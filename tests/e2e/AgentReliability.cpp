@@ -126,7 +126,9 @@ private:
             unsigned char source[64];
             std::memset(source, mine, sizeof source);
             const std::size_t length = next() % 70;
-            if (length < sizeof source) source[length] = 0;  // strings of 0 to 69 characters
+            // Strings of 0 to 69 characters; raw values get alphabet bytes only,
+            // so that a 1-byte value of 0 afterwards means nobody wrote it.
+            if (v.type == '$' && length < sizeof source) source[length] = 0;
             unsigned char out[300];
             std::memset(out, 0xCC, sizeof out);
             const uint32_t route = next() % 10;
