@@ -9,12 +9,9 @@ constexpr std::size_t kStoredNameField = 256;
 }
 
 uint32_t HashStoredName(const char* stored) {
-    // HashName's steps (see ContinueHashName), stopped at the field's end.
+    // HashName's steps, stopped at the field's end.
     uint32_t shifted = 0;
-    for (std::size_t i = 0; i < kStoredNameField && stored[i] != '\0'; ++i) {
-        const uint32_t x = shifted + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(stored[i])));
-        shifted = (x << 4) ^ ((x >> 20) & 0xF00u);
-    }
+    for (std::size_t i = 0; i < kStoredNameField && stored[i] != '\0'; ++i) shifted = HashNameStep(shifted, stored[i]);
     return shifted >> 4;
 }
 

@@ -19,6 +19,8 @@ struct Declaration {
     char letter = '\0';
 
     bool IsCut() const { return nameLength > kMaxDeclaredNameLength; }
+    // The characters kept in `name`.
+    std::size_t KeptLength() const { return IsCut() ? kMaxDeclaredNameLength : nameLength; }
 };
 
 class DefinitionReader {

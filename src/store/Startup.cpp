@@ -31,10 +31,8 @@ struct IndexReleaser {
     void operator()(NameIndex* index) const { ReleaseNameIndex(index); }
 };
 
-// Opens "<kind>.mem", or logs that it could not.
-std::FILE* OpenDefinitions(const char* directory, std::string_view kind, Log& log) {
-    char file[16] = {};
-    std::snprintf(file, sizeof file, "%.*s.mem", static_cast<int>(kind.size()), kind.data());
+// Opens a definition file, or logs that it could not.
+std::FILE* OpenDefinitions(const char* directory, const char* file, std::string_view kind, Log& log) {
     const Path path(directory, file);
     std::FILE* opened = platform::OpenDefinitionFile(path.text);
     if (opened == nullptr) log.Line({"failed to open ", kind, " file at ", path.text, "\n"});
@@ -75,7 +73,7 @@ private:
     void Fill(VariableRecord& record, std::string_view prefix, const Declaration& declaration) {
         record.type = declaration.letter;
         record.size = TypeCodeSize(declaration.letter);
-        const std::size_t nameLength = std::strlen(declaration.name);
+        const std::size_t nameLength = declaration.KeptLength();
         std::memcpy(record.name, prefix.data(), prefix.size());
         std::memcpy(record.name + prefix.size(), declaration.name, nameLength + 1);
         InsertIntoNameIndex(index_, &record, &record);
@@ -106,9 +104,9 @@ bool RunStartup(const StartupEnvironment& environment, Log& log, Store& store) {
     log.Line({"tolsa v", kVersion, "\n"});
     if (index == nullptr) return false;
 
-    const FileCloser iorsh{OpenDefinitions(environment.directory, "iorsh", log)};
+    const FileCloser iorsh{OpenDefinitions(environment.directory, "iorsh.mem", "iorsh", log)};
     if (iorsh.file == nullptr) return false;
-    const FileCloser memsh{OpenDefinitions(environment.directory, "memsh", log)};
+    const FileCloser memsh{OpenDefinitions(environment.directory, "memsh.mem", "memsh", log)};
     if (memsh.file == nullptr) return false;
 
     DefinitionReader iorshReader(iorsh.file);

@@ -105,18 +105,24 @@ std::string Agent::Send(const std::string& line) {
     const std::string message = line + "\n";
     if (write(toAgent_, message.data(), message.size()) != static_cast<ssize_t>(message.size()))
         throw std::runtime_error("agent is gone");
+    std::string answer;
+    if (!ReadLine(fromAgent_, pending_, answer)) throw std::runtime_error("agent ended while answering: " + line);
+    return answer;
+}
+
+bool ReadLine(int fd, std::string& pending, std::string& line) {
     for (;;) {
-        const std::size_t end = pending_.find('\n');
+        const std::size_t end = pending.find('\n');
         if (end != std::string::npos) {
-            std::string answer = pending_.substr(0, end);
-            pending_.erase(0, end + 1);
-            if (!answer.empty() && answer.back() == '\r') answer.pop_back();
-            return answer;
+            line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            return true;
         }
         char buffer[65536];
-        const ssize_t n = read(fromAgent_, buffer, sizeof buffer);
-        if (n <= 0) throw std::runtime_error("agent ended while answering: " + line);
-        pending_.append(buffer, static_cast<std::size_t>(n));
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        pending.append(buffer, static_cast<std::size_t>(n));
     }
 }
 

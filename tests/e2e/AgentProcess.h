@@ -65,6 +65,10 @@ void RemoveKestorFile(const std::string& name);
 // Removes everything from /kestor and /dev/shm, so the next test starts clean.
 void ClearKestor();
 
+// The next line from a pipe, without its line end (LF or CR LF); `pending`
+// keeps what was read beyond it. False when the pipe ends first.
+bool ReadLine(int fd, std::string& pending, std::string& line);
+
 // The words of the command line held in an environment variable.
 std::vector<std::string> CommandWords(const char* variable);
 // Text with every CR LF folded to LF.

@@ -60,19 +60,9 @@ ToolProcess::~ToolProcess() {
 }
 
 std::string ToolProcess::ReadLine() {
-    for (;;) {
-        const std::size_t end = pending_.find('\n');
-        if (end != std::string::npos) {
-            std::string line = pending_.substr(0, end);
-            pending_.erase(0, end + 1);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            return line;
-        }
-        char buffer[4096];
-        const ssize_t n = read(out_, buffer, sizeof buffer);
-        if (n <= 0) throw std::runtime_error("the tool ended before a full line: " + pending_);
-        pending_.append(buffer, static_cast<std::size_t>(n));
-    }
+    std::string line;
+    if (!e2e::ReadLine(out_, pending_, line)) throw std::runtime_error("the tool ended before a full line: " + pending_);
+    return line;
 }
 
 ToolResult ToolProcess::Finish() {
