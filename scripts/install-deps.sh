@@ -5,6 +5,12 @@ packages=(
   cmake ninja-build g++ clang-14 libclang-rt-14-dev lld-14 googletest libgtest-dev libbenchmark-dev
   libboost-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   wine64 util-linux python3 file pkgconf unzip dpkg-dev
+  # the MQTT bridge and its tests; Sparkplug payloads
+  libmosquitto-dev mosquitto mosquitto-clients libssl-dev openssl nanopb libnanopb-dev
+  # the web view: HTTP server, JSON, and the browser its tests drive
+  libcpp-httplib-dev nlohmann-json3-dev chromium
+  # the Python package and its tests
+  python3-pytest python3-numpy python3-pip python3-setuptools
 )
 missing=()
 for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done

@@ -36,7 +36,7 @@ TEST(Glob, MatchesLikeTheShell) {
         {"**x", "abx", true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(tolsa::tool::GlobMatch(c.pattern, c.text), c.match) << c.pattern << " ~ " << c.text;
+        EXPECT_EQ(tolsa::codec::GlobMatch(c.pattern, c.text), c.match) << c.pattern << " ~ " << c.text;
 }
 
 }  // namespace

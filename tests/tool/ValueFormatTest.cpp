@@ -9,7 +9,7 @@
 
 namespace {
 
-using tolsa::tool::Record;
+using tolsa::codec::Record;
 
 Record Make(int index, const char* name, char type, int size, const std::string& value) {
     Record record;
@@ -45,48 +45,48 @@ TEST(ValueFormat, DecodesByTheTypeLetter) {
     for (const auto& c : cases) {
         const Record record = Make(0, "N", c.type, c.size, c.value);
         if (c.decoded) {
-            EXPECT_EQ(tolsa::tool::DecodeValue(record), c.decoded) << c.type;
+            EXPECT_EQ(tolsa::codec::DecodeValue(record), c.decoded) << c.type;
         }
         if (c.raw) {
-            EXPECT_EQ(tolsa::tool::RawHex(record), c.raw) << c.type;
+            EXPECT_EQ(tolsa::codec::RawHex(record), c.raw) << c.type;
         }
     }
-    EXPECT_EQ(tolsa::tool::RawHex(Make(0, "N", '?', 99, "")).size(), 128u);
+    EXPECT_EQ(tolsa::codec::RawHex(Make(0, "N", '?', 99, "")).size(), 128u);
     // A string field without a terminator stops at its 64th byte.
-    EXPECT_EQ(tolsa::tool::DecodeValue(Make(0, "N", '$', 63, std::string(64, 'q'))), std::string(64, 'q'));
+    EXPECT_EQ(tolsa::codec::DecodeValue(Make(0, "N", '$', 63, std::string(64, 'q'))), std::string(64, 'q'));
 }
 
 TEST(ValueFormat, EscapesForOneLineAndForJson) {
-    EXPECT_EQ(tolsa::tool::Printable("a\tb\nc\x7f" "d\xc3\xa9"), "a\\x09b\\x0ac\\x7fd\xc3\xa9");
-    EXPECT_EQ(tolsa::tool::JsonString("q\"b\\s/\x01"), "\"q\\\"b\\\\s/\\u0001\"");
+    EXPECT_EQ(tolsa::codec::Printable("a\tb\nc\x7f" "d\xc3\xa9"), "a\\x09b\\x0ac\\x7fd\xc3\xa9");
+    EXPECT_EQ(tolsa::codec::JsonString("q\"b\\s/\x01"), "\"q\\\"b\\\\s/\\u0001\"");
     // Valid UTF-8 passes; stray, overlong and surrogate bytes are escaped one by one.
-    EXPECT_EQ(tolsa::tool::JsonString("\xc3\xa9\xf0\x9f\x99\x82"), "\"\xc3\xa9\xf0\x9f\x99\x82\"");
-    EXPECT_EQ(tolsa::tool::JsonString("\xff\xc3"), "\"\\u00ff\\u00c3\"");
-    EXPECT_EQ(tolsa::tool::JsonString("\xc0\xaf"), "\"\\u00c0\\u00af\"");
-    EXPECT_EQ(tolsa::tool::JsonString("\xed\xa0\x80"), "\"\\u00ed\\u00a0\\u0080\"");
+    EXPECT_EQ(tolsa::codec::JsonString("\xc3\xa9\xf0\x9f\x99\x82"), "\"\xc3\xa9\xf0\x9f\x99\x82\"");
+    EXPECT_EQ(tolsa::codec::JsonString("\xff\xc3"), "\"\\u00ff\\u00c3\"");
+    EXPECT_EQ(tolsa::codec::JsonString("\xc0\xaf"), "\"\\u00c0\\u00af\"");
+    EXPECT_EQ(tolsa::codec::JsonString("\xed\xa0\x80"), "\"\\u00ed\\u00a0\\u0080\"");
 }
 
 TEST(ValueFormat, JsonObjectsTypeTheirValues) {
-    EXPECT_EQ(tolsa::tool::JsonObject(Make(3, "IORSH_Count", 'L', 4, "\x05")),
+    EXPECT_EQ(tolsa::codec::JsonObject(Make(3, "IORSH_Count", 'L', 4, "\x05")),
               "{\"index\": 3, \"name\": \"IORSH_Count\", \"type\": \"L\", \"size\": 4, \"value\": 5, \"raw\": \"05000000\"}");
     // JSON has no infinity: it goes as text.
-    EXPECT_EQ(tolsa::tool::JsonObject(Make(0, "D", 'D', 8, std::string("\x00\x00\x00\x00\x00\x00\xf0\x7f", 8))),
+    EXPECT_EQ(tolsa::codec::JsonObject(Make(0, "D", 'D', 8, std::string("\x00\x00\x00\x00\x00\x00\xf0\x7f", 8))),
               "{\"index\": 0, \"name\": \"D\", \"type\": \"D\", \"size\": 8, \"value\": \"inf\", \"raw\": \"000000000000f07f\"}");
-    EXPECT_EQ(tolsa::tool::JsonObject(Make(1, "E", '\n', 0, "")),
+    EXPECT_EQ(tolsa::codec::JsonObject(Make(1, "E", '\n', 0, "")),
               "{\"index\": 1, \"name\": \"E\", \"type\": \"\\u000a\", \"size\": 0, \"value\": \"\", \"raw\": \"\"}");
 }
 
 TEST(ValueFormat, RowsAlignToTheWidestAndCarryMarks) {
     const std::vector<Record> records = {Make(9, "A", 'L', 4, "\x01"), Make(10, "IORSH_Long name", '\r', 0, ""),
                                          Make(11, "B", '$', 63, "x")};
-    EXPECT_EQ(tolsa::tool::FormatRows(records),
+    EXPECT_EQ(tolsa::codec::FormatRows(records),
               (std::vector<std::string>{" 9  A                L      4  1",
                                         "10  IORSH_Long name  \\x0d   0",
                                         "11  B                $     63  x"}));
-    const auto marked = tolsa::tool::FormatRows(records, {false, true, false});
+    const auto marked = tolsa::codec::FormatRows(records, {false, true, false});
     EXPECT_EQ(marked[0], "   9  A                L      4  1");
     EXPECT_EQ(marked[1], "* 10  IORSH_Long name  \\x0d   0");
-    EXPECT_EQ(tolsa::tool::DumpLine(records[1]), "10\tIORSH_Long name\t\\x0d\t0\t\t");
+    EXPECT_EQ(tolsa::codec::DumpLine(records[1]), "10\tIORSH_Long name\t\\x0d\t0\t\t");
 }
 
 }  // namespace

@@ -8,9 +8,9 @@
 
 namespace {
 
-using tolsa::tool::ParseValue;
+using tolsa::codec::ParseValue;
 
-std::string Bytes(const tolsa::tool::ParsedValue& value, std::size_t count) {
+std::string Bytes(const tolsa::codec::ParsedValue& value, std::size_t count) {
     return std::string(reinterpret_cast<const char*>(value.bytes.data()), count);
 }
 

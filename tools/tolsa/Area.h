@@ -11,6 +11,9 @@
 
 namespace tolsa::tool {
 
+// Records, values and patterns are the codec's, shared with every front end.
+using namespace codec;
+
 // Whether this process's start-up published an area.
 bool AreaPublished();
 // The area's address in this process, as the log prints it: 16 hex digits.

@@ -10,6 +10,9 @@
 
 namespace tolsa::tool {
 
+// Records, values and patterns are the codec's, shared with every front end.
+using namespace codec;
+
 std::vector<bool> Changes(const std::vector<Record>& before, const std::vector<Record>& now);
 
 }  // namespace tolsa::tool

@@ -9,7 +9,7 @@
 
 #include "Record.h"
 
-namespace tolsa::tool {
+namespace tolsa::codec {
 
 // '$' as text (to its terminator, at most 64 bytes); 'L' signed 32-bit; 'D'
 // double (shortest text that reads back the same); 'B' 'H' 'O' unsigned
@@ -36,4 +36,4 @@ std::vector<std::string> FormatRows(const std::vector<Record>& records, const st
 // One row per record, tab-separated, with the raw hex last: what `dump` prints.
 std::string DumpLine(const Record& record);
 
-}  // namespace tolsa::tool
+}  // namespace tolsa::codec

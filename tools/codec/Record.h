@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace tolsa::tool {
+namespace tolsa::codec {
 
 inline constexpr int kValueBytes = 64;
 inline constexpr int kStringChars = 63;  // the 64th byte of a string is its terminator
@@ -24,4 +24,4 @@ inline int ValueBytes(const Record& record) {
     return record.size < 0 ? 0 : record.size > kValueBytes ? kValueBytes : record.size;
 }
 
-}  // namespace tolsa::tool
+}  // namespace tolsa::codec

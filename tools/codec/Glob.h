@@ -6,8 +6,8 @@
 
 #include <string_view>
 
-namespace tolsa::tool {
+namespace tolsa::codec {
 
 bool GlobMatch(std::string_view pattern, std::string_view text);
 
-}  // namespace tolsa::tool
+}  // namespace tolsa::codec

@@ -10,7 +10,7 @@
 
 #include "Record.h"
 
-namespace tolsa::tool {
+namespace tolsa::codec {
 
 struct ParsedValue {
     bool ok = false;
@@ -25,4 +25,4 @@ struct ParsedValue {
 // gives such letters.
 ParsedValue ParseValue(char type, int32_t size, std::string_view text);
 
-}  // namespace tolsa::tool
+}  // namespace tolsa::codec

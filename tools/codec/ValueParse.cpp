@@ -5,7 +5,7 @@
 #include <limits>
 #include <system_error>
 
-namespace tolsa::tool {
+namespace tolsa::codec {
 
 namespace {
 
@@ -113,4 +113,4 @@ ParsedValue ParseValue(char type, int32_t size, std::string_view text) {
     }
 }
 
-}  // namespace tolsa::tool
+}  // namespace tolsa::codec

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace tolsa::tool {
+namespace tolsa::codec {
 
 namespace {
 
@@ -88,4 +88,4 @@ bool GlobMatch(std::string_view pattern, std::string_view text) {
     return p == pattern.size();
 }
 
-}  // namespace tolsa::tool
+}  // namespace tolsa::codec

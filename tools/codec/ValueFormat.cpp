@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace tolsa::tool {
+namespace tolsa::codec {
 
 namespace {
 
@@ -166,4 +166,4 @@ std::string DumpLine(const Record& record) {
            Printable(DecodeValue(record)) + "\t" + RawHex(record);
 }
 
-}  // namespace tolsa::tool
+}  // namespace tolsa::codec
