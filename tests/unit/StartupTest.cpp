@@ -96,7 +96,7 @@ TEST_F(StartupTest, ExampleFilesGiveTheirLogAndRecords) {
     UseArea(3, 3 * kItemSize, 0);
     Files(kIorsh, kMemsh);
     ASSERT_TRUE(Run());
-    EXPECT_EQ(LogText(), AsLogText("tolsa v4.0.0\n"
+    EXPECT_EQ(LogText(), AsLogText("tolsa v" TOLSA_VERSION "\n"
                                    "2 variables after iorsh\n"
                                    "3 variables total\n"
                                    "will allocate 984 bytes (328 per item)\n" +
@@ -153,7 +153,7 @@ TEST_F(StartupTest, MissingDefinitionFile) {
         const std::string file = std::string(missing) + ".mem";
         dir_.Remove(file);
         EXPECT_FALSE(Run());
-        EXPECT_EQ(LogText(), AsLogText("tolsa v4.0.0\nfailed to open " + std::string(missing) + " file at " +
+        EXPECT_EQ(LogText(), AsLogText("tolsa v" TOLSA_VERSION "\nfailed to open " + std::string(missing) + " file at " +
                                        dir_.PathOf(file) + "\n"));
         EXPECT_EQ(area_.calls, 0);
         EXPECT_EQ(store_.base, nullptr);
@@ -164,7 +164,7 @@ TEST_F(StartupTest, MissingDefinitionFile) {
 TEST_F(StartupTest, NoDeclarationsCreateNoArea) {
     Files("; nothing\n[Section]\n", "");
     EXPECT_FALSE(Run());
-    EXPECT_EQ(LogText(), AsLogText("tolsa v4.0.0\n0 variables after iorsh\n0 variables total\n"
+    EXPECT_EQ(LogText(), AsLogText("tolsa v" TOLSA_VERSION "\n0 variables after iorsh\n0 variables total\n"
                                    "will allocate 0 bytes (328 per item)\nshared memory is 0000000000000000\n"));
     EXPECT_EQ(area_.calls, 0) << "an area of 0 bytes is never asked for";
     EXPECT_EQ(allocator_.LiveBlocks(), 0u);
@@ -192,7 +192,7 @@ TEST_F(StartupTest, AreaLargerThan32BitsIsNotCreated) {
     Files(lines, "");
     EXPECT_FALSE(Run());
     EXPECT_EQ(area_.calls, 0);
-    EXPECT_EQ(LogText(), AsLogText("tolsa v4.0.0\n13094413 variables after iorsh\n13094413 variables total\n"
+    EXPECT_EQ(LogText(), AsLogText("tolsa v" TOLSA_VERSION "\n13094413 variables after iorsh\n13094413 variables total\n"
                                    "will allocate 168 bytes (328 per item)\nshared memory is 0000000000000000\n"));
     EXPECT_EQ(store_.base, nullptr);
     EXPECT_EQ(allocator_.LiveBlocks(), 0u);
@@ -292,7 +292,7 @@ TEST_F(StartupTest, FailedIndexCreationPublishesNothing) {
         allocator_.FailAllocationNumber(failing);
         EXPECT_FALSE(Run());
         allocator_.FailNothing();
-        EXPECT_EQ(LogText(), AsLogText("tolsa v4.0.0\n"));
+        EXPECT_EQ(LogText(), AsLogText("tolsa v" TOLSA_VERSION "\n"));
         EXPECT_EQ(area_.calls, 0);
         EXPECT_EQ(store_.index, nullptr);
         EXPECT_EQ(allocator_.LiveBlocks(), 0u);
@@ -342,8 +342,8 @@ TEST_F(StartupTest, RepeatedFailedAttemptsLeakNothing) {
 #endif
     // Each attempt started the log afresh: only the last one is in it.
     const std::string log = LogText();
-    EXPECT_EQ(log.find("tolsa v4.0.0"), 0u);
-    EXPECT_EQ(log.find("tolsa v4.0.0", 1), std::string::npos);
+    EXPECT_EQ(log.find("tolsa v" TOLSA_VERSION), 0u);
+    EXPECT_EQ(log.find("tolsa v" TOLSA_VERSION "", 1), std::string::npos);
 }
 
 }  // namespace
