@@ -18,6 +18,7 @@
 //                              gone within BOUND_MS is killed and ends the run.
 //                              Answers "forks=N hung=K" (Linux)
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -41,8 +42,8 @@ void ReadByName(const std::string& name) {
     TolsaReadVarName(name.c_str(), out);
 }
 
-// The first line of the log that holds a NUL byte, with each NUL shown as
-// "\0"; empty when none does.
+// The first line of the log that holds a NUL byte, at most 80 bytes of it,
+// with each NUL shown as "\0"; empty when none does.
 std::string LineWithNul() {
     std::ifstream in("/kestor/tolsa_log.txt", std::ios::binary);
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -50,7 +51,7 @@ std::string LineWithNul() {
     if (nul == std::string::npos) return {};
     const std::size_t start = log.rfind('\n', nul) == std::string::npos ? 0 : log.rfind('\n', nul) + 1;
     std::string shown;
-    for (char c : log.substr(start, log.find('\n', nul) - start)) shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+    for (char c : log.substr(start, std::min<std::size_t>(log.find('\n', nul) - start, 80))) shown += c == '\0' ? std::string("\\0") : std::string(1, c);
     return shown;
 }
 
