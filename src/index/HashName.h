@@ -6,7 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <cstring>  // strnlen
 
 namespace tolsa {
 
@@ -62,12 +62,18 @@ constexpr uint32_t MixHash(uint32_t h) {
 
 // The one name equality: whether `prefix` + `rest`, of the lengths their
 // hashing counted, equals the name in a 256-byte field up to and including
-// its terminator. A field that another program left unterminated equals
-// nothing and is never read past.
+// its terminator. Byte by byte, so that it stops at the first difference and
+// never reads a stored name past its terminator; a field that another
+// program left unterminated equals nothing and is never read past.
 inline bool StoredNameEquals(const char* prefix, std::size_t prefixLength, const char* rest, std::size_t restLength,
                              const char* stored) {
-    return prefixLength + restLength < kStoredNameField && std::memcmp(stored, prefix, prefixLength) == 0 &&
-           std::memcmp(stored + prefixLength, rest, restLength + 1) == 0;
+    if (prefixLength + restLength >= kStoredNameField) return false;
+    for (std::size_t i = 0; i < prefixLength; ++i)
+        if (stored[i] != prefix[i]) return false;
+    stored += prefixLength;
+    for (std::size_t i = 0; i <= restLength; ++i)
+        if (stored[i] != rest[i]) return false;
+    return true;
 }
 
 // The equality the library gives the index: 1 when equal, 0 otherwise.
