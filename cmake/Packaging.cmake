@@ -20,14 +20,12 @@ install(TARGETS tolsa64 EXPORT tolsaTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/tolsa.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
-# The command-line tool, when this tree has it.
-if(TARGET tolsa)
-  if(NOT WIN32)
-    # Finds the library next to it in any prefix, not only in /usr.
-    set_property(TARGET tolsa PROPERTY INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
-  endif()
-  install(TARGETS tolsa RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The command-line tool.
+if(NOT WIN32)
+  # Finds the library next to it in any prefix, not only in /usr.
+  set_property(TARGET tolsa PROPERTY INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 endif()
+install(TARGETS tolsa RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(WIN32)
   # MSVC links against a .lib; dlltool makes one from the same export list as
@@ -43,7 +41,9 @@ if(WIN32)
     VERBATIM)
   add_custom_target(tolsa64_msvc_implib ALL DEPENDS ${TOLSA_MSVC_IMPLIB})
   install(FILES ${TOLSA_MSVC_IMPLIB} ${TOLSA_DEF_FILE} DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/README-windows.txt DESTINATION .)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt.in
+    ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt DESTINATION .)
 endif()
 
 # find_package(tolsa) -> tolsa::tolsa64.

@@ -17,6 +17,27 @@
  * Buffers belong to the caller. A value read writes 64 bytes for a string
  * variable ('$') and the variable's size otherwise; a full-name read needs
  * 256 bytes, a declared-name read 250.
+ *
+ * Lifetime: the area lives while some process maps it; closing descriptors
+ * does not end it, the mapping holds it. On Linux the object stays in
+ * /dev/shm after the last process is gone, until the next starter finds no
+ * holder and resets it to zeros.
+ *
+ * Access: on Linux only processes of the same user open the area (mode
+ * 0600); on Windows the mapping has the default security of the session.
+ *
+ * Every loading process rewrites the name, type and size of each record from
+ * its own reading of the definition files (values are kept) and truncates
+ * the log.
+ *
+ * Start-up never waits forever: on Linux it waits at most 5 s for another
+ * process's start-up, then logs why and gives up. While nothing is published
+ * it is tried again: on Linux by each call, on Windows at each thread start
+ * and end (never at process detach).
+ *
+ * Fork (Linux): fork waits while another thread is inside start-up or
+ * writing the log, so a child never inherits either lock held and may call
+ * at once. The child shares the parent's view and published state.
  */
 #ifndef TOLSA_H
 #define TOLSA_H

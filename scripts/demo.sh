@@ -7,6 +7,11 @@
 # definition files, log and shared area are never touched.
 # TOLSA_DEMO_BUILD_DIR picks the build (build/native by default).
 set -euo pipefail
+# Needs root (packages, namespaces, mounts): anyone else re-runs it through sudo.
+if [ "$(id -u)" != 0 ]; then
+  command -v sudo >/dev/null || { echo "$0: run it as root (there is no sudo here)" >&2; exit 1; }
+  exec sudo bash "$0" "$@"
+fi
 cd "$(dirname "$0")/.."
 build="${TOLSA_DEMO_BUILD_DIR:-build/native}"
 

@@ -20,7 +20,9 @@ work=${TOLSA_PACKAGING_WORK:-build/packaging}
 export TOLSA_WINEPREFIX="${TOLSA_WINEPREFIX:-$PWD/build/wineprefix}"
 rm -rf "$work" && mkdir -p "$work" && work=$(cd "$work" && pwd)
 mingw_gcc=x86_64-w64-mingw32-gcc-posix
-version=4.0.0
+# The version project() in CMakeLists.txt gives, as the build configured it.
+version=$(sed -n 's/^#define TOLSA_VERSION "\(.*\)"$/\1/p' "$native/generated/tolsa_version.h")
+[ -n "$version" ] || { echo "60-packaging.sh: no version in $native/generated/tolsa_version.h" >&2; exit 2; }
 failures=0
 
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -35,7 +37,6 @@ expect_listing() {  # label, root, expected paths...
   else fail "$label: files differ (< expected, > found):"; cat "$work/diff.txt" >&2; fi
 }
 build_type() { sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$1/CMakeCache.txt" | tr '[:upper:]' '[:lower:]'; }
-has_tool() { [ -f tools/CMakeLists.txt ]; }
 
 # Every consumer run sees the same three variables in a fresh area, and
 # leaves none behind for the steps after this one; each run writes its own
@@ -61,7 +62,7 @@ linux_files() {  # the installed files under a prefix
   echo include/tolsa.h lib/libtolsa64.so lib/libtolsa64.so.4 lib/libtolsa64.so.$version \
     lib/pkgconfig/tolsa64.pc lib/cmake/tolsa/tolsaConfig.cmake lib/cmake/tolsa/tolsaConfigVersion.cmake \
     lib/cmake/tolsa/tolsaTargets.cmake "lib/cmake/tolsa/tolsaTargets-$bt.cmake"
-  if has_tool; then echo bin/tolsa; fi
+  echo bin/tolsa
 }
 check_linux_tree() {  # label, prefix
   local label=$1 prefix=$2
@@ -75,11 +76,9 @@ check_linux_tree() {  # label, prefix
      && [ -f "$prefix/lib/libtolsa64.so.$version" ] && [ ! -L "$prefix/lib/libtolsa64.so.$version" ]; then
     ok "$label: libtolsa64.so -> .so.4 -> .so.$version, soname $soname"
   else fail "$label: symlinks '$link1' '$link2', soname '$soname'"; fi
-  if has_tool; then
-    local runpath; runpath=$(readelf -d "$prefix/bin/tolsa" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
-    # shellcheck disable=SC2016  # a literal $ORIGIN
-    [ "$runpath" = '$ORIGIN/../lib' ] && ok "$label: tolsa finds ../lib" || fail "$label: tolsa runpath '$runpath'"
-  fi
+  local runpath; runpath=$(readelf -d "$prefix/bin/tolsa" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
+  # shellcheck disable=SC2016  # a literal $ORIGIN
+  [ "$runpath" = '$ORIGIN/../lib' ] && ok "$label: tolsa finds ../lib" || fail "$label: tolsa runpath '$runpath'"
 }
 build_linux_consumers() {  # label, prefix, first value
   local label=$1 prefix=$2 value=$3 dir=$work/$1
@@ -101,10 +100,9 @@ build_linux_consumers() {  # label, prefix, first value
        -o "$dir/consumer-pc" 2>"$dir-pc.log"; then
     run_consumer "$label pkg-config" $((value + 1)) "$dir/consumer-pc"
   else fail "$label pkg-config: build failed"; cat "$dir-pc.log" >&2; fi
-  if has_tool; then  # the installed tool runs from where it lies
-    local out; out=$("$prefix/bin/tolsa" list 2>&1 || true)
-    grep -q 'MEMSH_Mode' <<<"$out" && ok "$label tolsa: lists the variables" || fail "$label tolsa list gave: $out"
-  fi
+  # The installed tool runs from where it lies.
+  local out; out=$("$prefix/bin/tolsa" list 2>&1 || true)
+  grep -q 'MEMSH_Mode' <<<"$out" && ok "$label tolsa: lists the variables" || fail "$label tolsa list gave: $out"
 }
 
 cmake --install "$native" --prefix "$work/stage/native" >/dev/null
@@ -148,8 +146,7 @@ else fail "no $deb"; fi
 wbt=$(build_type "$windows")
 windows_files=(README-windows.txt bin/tolsa64.dll include/tolsa.h lib/libtolsa64.dll.a lib/tolsa64.lib lib/tolsa64.def
   lib/pkgconfig/tolsa64.pc lib/cmake/tolsa/tolsaConfig.cmake lib/cmake/tolsa/tolsaConfigVersion.cmake
-  lib/cmake/tolsa/tolsaTargets.cmake "lib/cmake/tolsa/tolsaTargets-$wbt.cmake")
-if has_tool; then windows_files+=(bin/tolsa.exe); fi
+  lib/cmake/tolsa/tolsaTargets.cmake "lib/cmake/tolsa/tolsaTargets-$wbt.cmake" bin/tolsa.exe)
 
 cmake --install "$windows" --prefix "$work/stage/windows" >/dev/null
 expect_listing "installed Windows tree" "$work/stage/windows" "${windows_files[@]}"
@@ -210,10 +207,8 @@ PROBE
     scripts/wine-run.sh "$work/windows-zip/probe.exe" || status=$?
     [ "$status" = 0 ] && ok "windows lld-link with tolsa64.lib: probe ran" || fail "windows lld-link probe exited $status"
   else fail "windows lld-link with tolsa64.lib: build failed"; cat "$work/windows-zip-msvc.log" >&2; fi
-  if has_tool; then
-    out=$(scripts/wine-run.sh "$sdk/bin/tolsa.exe" list 2>&1 || true)
-    grep -q 'MEMSH_Mode' <<<"$out" && ok "windows tolsa.exe: lists the variables" || fail "windows tolsa.exe list gave: $out"
-  fi
+  out=$(scripts/wine-run.sh "$sdk/bin/tolsa.exe" list 2>&1 || true)
+  grep -q 'MEMSH_Mode' <<<"$out" && ok "windows tolsa.exe: lists the variables" || fail "windows tolsa.exe list gave: $out"
 else fail "no $zip"; fi
 
 if [ "$failures" -gt 0 ]; then echo "60-packaging: $failures failure(s)" >&2; exit 1; fi

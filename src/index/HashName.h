@@ -1,17 +1,18 @@
 #pragma once
-// The name hash: the ELF symbol hash over signed bytes, and the mixing the
-// index applies on top of it. Both decide bucket placement and therefore which
-// of two equal names a search finds, so they must not change.
+// The name hash (the ELF symbol hash over signed bytes), the mixing the index
+// applies on top of it, and the name equality. Insertion and search both go
+// through these: the hash and mixing decide bucket placement and therefore
+// which of two equal names a search finds, so they must not change.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>  // strnlen
 
 namespace tolsa {
 
-// Continues a name hash over the bytes of `text` up to its NUL, so that a
-// name given in two pieces (a prefix and the rest) hashes as one string, and
-// counts those bytes into `length`, so that no caller measures the name again.
-//
+// Bytes of a record's name field; no stored name is read past it.
+inline constexpr std::size_t kStoredNameField = 256;
+
 // Each step is h = (h << 4) + c, then the top nibble g is folded into bits
 // 4..7 and cleared. The loop keeps h << 4 instead of h: the clearing is then
 // implied by the next shift, and the fold becomes (x >> 20) & 0xF00, which
@@ -21,25 +22,34 @@ constexpr uint32_t HashNameStep(uint32_t shifted, char c) {
     return (x << 4) ^ ((x >> 20) & 0xF00u);
 }
 
-constexpr uint32_t ContinueHashName(uint32_t h, const char* text, std::size_t& length) {
+// The one hash loop. Continues hash `h` over the bytes of `text` up to its
+// NUL or `limit` bytes, whichever comes first, so that a name given in two
+// pieces (a prefix and the rest) hashes as one string and a stored name is
+// read no further than its field; adds the bytes hashed to `length`, so that
+// no caller measures the name again.
+constexpr uint32_t ContinueHashName(uint32_t h, const char* text, std::size_t limit, std::size_t& length) {
     uint32_t shifted = h << 4;
-    const char* p = text;
-    for (; *p != '\0'; ++p) shifted = HashNameStep(shifted, *p);
-    length += static_cast<std::size_t>(p - text);
+    std::size_t i = 0;
+    for (; i < limit && text[i] != '\0'; ++i) shifted = HashNameStep(shifted, text[i]);
+    length += i;
     return shifted >> 4;
 }
 
-constexpr uint32_t ContinueHashName(uint32_t h, const char* text) {
+// Hash of a NUL-terminated name; the empty name hashes to 0.
+constexpr uint32_t HashName(const char* name) {
     std::size_t length = 0;
-    return ContinueHashName(h, text, length);
+    return ContinueHashName(0, name, SIZE_MAX, length);
 }
 
-// Hash of a NUL-terminated name; the empty name hashes to 0.
-constexpr uint32_t HashName(const char* name) { return ContinueHashName(0, name); }
+// HashName of a name stored in a record field: the same value for every
+// terminated name, and the first 256 bytes' for one that is not.
+constexpr uint32_t HashStoredName(const char* stored) {
+    std::size_t length = 0;
+    return ContinueHashName(0, stored, kStoredNameField, length);
+}
 
 static_assert(HashName("") == 0 && HashName("abc") == 0x00006783u);
 static_assert(HashName("a\xE9") == 0x000005F9u && HashName("\xE9") == 0x0FFFFF19u);
-static_assert(HashName("IORSH_Speed") == ContinueHashName(HashName("IORSH_"), "Speed"));
 
 // The mixing applied to every hash the index stores or searches with.
 constexpr uint32_t MixHash(uint32_t h) {
@@ -50,13 +60,25 @@ constexpr uint32_t MixHash(uint32_t h) {
     return h;
 }
 
-// HashName of a name stored in a 256-byte record field, read no further
-// than the field: the same value for every terminated name.
-uint32_t HashStoredName(const char* stored);
+// The one name equality: whether `prefix` + `rest`, of the lengths their
+// hashing counted, equals the name in a 256-byte field up to and including
+// its terminator. Byte by byte, so that it stops at the first difference and
+// never reads a stored name past its terminator; a field that another
+// program left unterminated equals nothing and is never read past.
+inline bool StoredNameEquals(const char* prefix, std::size_t prefixLength, const char* rest, std::size_t restLength,
+                             const char* stored) {
+    if (prefixLength + restLength >= kStoredNameField) return false;
+    for (std::size_t i = 0; i < prefixLength; ++i)
+        if (stored[i] != prefix[i]) return false;
+    stored += prefixLength;
+    for (std::size_t i = 0; i <= restLength; ++i)
+        if (stored[i] != rest[i]) return false;
+    return true;
+}
 
-// 1 when the two names are equal up to and including the terminator. The
-// second name lies in a 256-byte record field that another program may have
-// left unterminated, so it is never read past that field.
-int32_t NamesEqual(const char* searched, const char* stored);
+// The equality the library gives the index: 1 when equal, 0 otherwise.
+inline int32_t NamesEqual(const char* searched, const char* stored) {
+    return StoredNameEquals("", 0, searched, strnlen(searched, kStoredNameField), stored) ? 1 : 0;
+}
 
 }  // namespace tolsa

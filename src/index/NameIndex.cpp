@@ -10,16 +10,6 @@ const uint32_t NameIndexPrimes[kNameIndexPrimeCount] = {
     12582917,  25165843,  50331653,  100663319, 201326611, 402653189, 805306457, 1610612741,
 };
 
-const uint64_t NameIndexModMagic[kNameIndexPrimeCount] = {
-#define TOLSA_MAGIC(position) ~uint64_t{0} / NameIndexPrimes[position] + 1
-    TOLSA_MAGIC(0),  TOLSA_MAGIC(1),  TOLSA_MAGIC(2),  TOLSA_MAGIC(3),  TOLSA_MAGIC(4),  TOLSA_MAGIC(5),
-    TOLSA_MAGIC(6),  TOLSA_MAGIC(7),  TOLSA_MAGIC(8),  TOLSA_MAGIC(9),  TOLSA_MAGIC(10), TOLSA_MAGIC(11),
-    TOLSA_MAGIC(12), TOLSA_MAGIC(13), TOLSA_MAGIC(14), TOLSA_MAGIC(15), TOLSA_MAGIC(16), TOLSA_MAGIC(17),
-    TOLSA_MAGIC(18), TOLSA_MAGIC(19), TOLSA_MAGIC(20), TOLSA_MAGIC(21), TOLSA_MAGIC(22), TOLSA_MAGIC(23),
-    TOLSA_MAGIC(24), TOLSA_MAGIC(25),
-#undef TOLSA_MAGIC
-};
-
 namespace {
 
 constexpr uint32_t kMaximumMinimumSize = 0x40000000u;
@@ -38,10 +28,11 @@ void PushFront(IndexEntry** chain, IndexEntry* entry) {
 }
 
 void RebucketIntoFresh(NameIndex* index, IndexEntry** fresh, uint32_t newCount) {
+    const uint64_t magic = NameIndexModMagic(newCount);
     for (uint32_t i = 0; i < index->bucketCount; ++i) {
         while (IndexEntry* entry = index->buckets[i]) {
             index->buckets[i] = entry->next;
-            PushFront(&fresh[entry->hash % newCount], entry);
+            PushFront(&fresh[NameIndexBucket(entry->hash, newCount, magic)], entry);
         }
     }
     index->allocator->release(index->buckets);
@@ -51,10 +42,11 @@ void RebucketIntoFresh(NameIndex* index, IndexEntry** fresh, uint32_t newCount) 
 // The array already has newCount slots, the new ones null.
 void RebucketInPlace(NameIndex* index, uint32_t oldCount, uint32_t newCount) {
     IndexEntry** buckets = index->buckets;
+    const uint64_t magic = NameIndexModMagic(newCount);
     for (uint32_t i = 0; i < oldCount; ++i) {
         IndexEntry** link = &buckets[i];
         while (IndexEntry* entry = *link) {
-            const uint32_t target = entry->hash % newCount;
+            const uint32_t target = NameIndexBucket(entry->hash, newCount, magic);
             if (target == i) {
                 link = &entry->next;
             } else {
@@ -87,6 +79,7 @@ NameIndex* CreateNameIndex(uint32_t minimumSize, IndexHashFunction hash, IndexEq
         return nullptr;
     }
     index->bucketCount = count;
+    index->bucketMagic = NameIndexModMagic(count);
     index->entryCount = 0;
     index->loadLimit = NameIndexLoadLimit(count);
     index->primePosition = position;
@@ -113,6 +106,7 @@ int32_t GrowNameIndex(NameIndex* index) {
     }
     index->primePosition += 1;
     index->bucketCount = newCount;
+    index->bucketMagic = NameIndexModMagic(newCount);
     index->loadLimit = NameIndexLoadLimit(newCount);
     return -1;
 }
@@ -129,7 +123,7 @@ int32_t InsertIntoNameIndex(NameIndex* index, const void* key, void* value) {
     entry->key = key;
     entry->value = value;
     entry->hash = MixHash(index->hash(static_cast<const char*>(key)));
-    PushFront(&index->buckets[entry->hash % index->bucketCount], entry);
+    PushFront(&index->buckets[NameIndexBucket(entry->hash, index->bucketCount, index->bucketMagic)], entry);
     return -1;
 }
 

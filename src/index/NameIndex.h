@@ -29,12 +29,23 @@ struct NameIndex {
     IndexHashFunction hash;
     IndexEqualFunction equal;
     const IndexAllocator* allocator;
+    uint64_t bucketMagic;  // NameIndexModMagic(bucketCount), for NameIndexBucket
 };
 
 constexpr uint32_t kNameIndexPrimeCount = 26;
 extern const uint32_t NameIndexPrimes[kNameIndexPrimeCount];
-// For each prime d, 2^64 / d rounded up: the search's remainder by multiplication.
-extern const uint64_t NameIndexModMagic[kNameIndexPrimeCount];
+
+// 2^64 / count rounded up: what NameIndexBucket multiplies by.
+constexpr uint64_t NameIndexModMagic(uint32_t count) { return ~uint64_t{0} / count + 1; }
+
+// hash mod count by two multiplications (Lemire's fastmod), exact for every
+// 32-bit hash and count, so that a search does not wait for a division. The
+// one bucket computation: insertion, growth and search all use it.
+inline uint32_t NameIndexBucket(uint32_t hash, uint32_t count, uint64_t magic) {
+    __extension__ using Wide = unsigned __int128;
+    const uint64_t fraction = magic * hash;
+    return static_cast<uint32_t>((static_cast<Wide>(fraction) * count) >> 64);
+}
 
 // One more than bucketCount * 0.65, computed in single precision.
 uint32_t NameIndexLoadLimit(uint32_t bucketCount);

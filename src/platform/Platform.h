@@ -1,26 +1,27 @@
 #pragma once
 // The few things the library needs from the operating system. One source
-// file per platform implements them; nothing above this header knows which.
+// file per platform implements them; nothing above this header knows which,
+// and nothing here knows what lies above.
 
 #include <cstdint>
 #include <cstdio>
 
-namespace tolsa {
-
-struct Store;
-
-namespace platform {
+namespace tolsa::platform {
 
 // A mapped view of the named shared area and its real size in bytes, which
 // may differ from the size asked for when the area already existed.
 struct MappedArea {
     void* base = nullptr;
     uint64_t size = 0;
+    // With a null base, why, when the platform can say more than that it
+    // failed: a log line without its line end.
+    const char* failure = nullptr;
 };
 
 // Creates or opens the named area (zero-filled when new) and maps all of it.
-// The view and the platform's handles stay for the life of the process.
-// A null base on failure; a size of 0 always fails.
+// The view and the platform's handles stay for the life of the process; a
+// failed attempt releases whatever it made. A null base on failure; a size
+// of 0 always fails. Never waits without bound for another process.
 MappedArea OpenSharedArea(const char* name, uint32_t size);
 
 // The log, created or truncated, not inherited by child processes, and never
@@ -32,9 +33,8 @@ std::FILE* OpenLogFile(const char* path);
 // would block the loading process).
 std::FILE* OpenDefinitionFile(const char* path);
 
-// What an exported call works on while nothing is published: the platform
-// either retries start-up here or leaves that to its load notifications.
-const Store* StoreForUnpublishedCall();
+// The byte at which a definition file ends early, as text-mode reading ends
+// it on this platform, or -1 for none.
+int DefinitionFileEndByte();
 
-}  // namespace platform
-}  // namespace tolsa
+}  // namespace tolsa::platform

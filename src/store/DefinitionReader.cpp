@@ -8,7 +8,8 @@ int DefinitionReader::PeekRaw() {
         position_ = 0;
         if (filled_ == 0) return kEnd;
     }
-    return buffer_[position_];
+    // Never read past: the end byte stays the end.
+    return buffer_[position_] == endByte_ ? kEnd : buffer_[position_];
 }
 
 int DefinitionReader::Raw() {

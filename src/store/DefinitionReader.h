@@ -4,7 +4,9 @@
 // its first character is none of NUL, '[', ';', '/' and it holds an '='. The
 // declared name is everything before the first '=', the letter the one
 // character after it (the line end, or NUL at the end of the file, when
-// nothing follows). "\r\n" counts as one line end, as in text mode.
+// nothing follows). "\r\n" counts as one line end, as in text mode. Where
+// the platform's text mode ends a file at a byte (Ctrl-Z on Windows), the
+// file ends at the first such byte.
 
 #include <cstddef>
 #include <cstdio>
@@ -25,7 +27,8 @@ struct Declaration {
 
 class DefinitionReader {
 public:
-    explicit DefinitionReader(std::FILE* file) : file_(file) {}
+    // `endByte`: the byte that ends the file early, or -1 for none.
+    explicit DefinitionReader(std::FILE* file, int endByte = -1) : file_(file), endByte_(endByte) {}
     DefinitionReader(const DefinitionReader&) = delete;
     DefinitionReader& operator=(const DefinitionReader&) = delete;
 
@@ -42,6 +45,7 @@ private:
     void SkipLine();  // past the next line end
 
     std::FILE* file_;
+    int endByte_;
     // Small: start-up may run on the stack of a thread that just started.
     unsigned char buffer_[4096];
     std::size_t position_ = 0;

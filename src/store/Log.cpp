@@ -28,7 +28,11 @@ Address::Address(const void* address) {
     std::snprintf(text_, sizeof text_, "%016" PRIX64, static_cast<uint64_t>(reinterpret_cast<uintptr_t>(address)));
 }
 
-void Log::Reopen(const char* path) { Adopt(platform::OpenLogFile(path)); }
+void Log::Reopen(const char* path) {
+    std::lock_guard lock(mutex_);
+    if (stream_ != nullptr) std::fclose(stream_);
+    stream_ = platform::OpenLogFile(path);
+}
 
 void Log::Adopt(std::FILE* stream) {
     std::lock_guard lock(mutex_);

@@ -33,12 +33,17 @@ private:
 
 class Log {
 public:
-    // Closes the stream of an earlier attempt, then opens `path` afresh.
+    // Closes the stream of an earlier attempt, then opens `path` afresh,
+    // truncating it. Under the lock, so that no line of another thread lands
+    // in the new file at the old stream's offset.
     void Reopen(const char* path);
     void Adopt(std::FILE* stream);
     bool IsOpen() const;
     // Writes the parts as one line (the caller ends it with "\n") and flushes.
     void Line(std::initializer_list<std::string_view> parts);
+    // The lock every method takes, held across fork (Startup.h).
+    void Lock() { mutex_.lock(); }
+    void Unlock() { mutex_.unlock(); }
 
 private:
     mutable std::mutex mutex_;

@@ -8,30 +8,16 @@
 
 namespace tolsa {
 
-namespace {
-
-// Compares prefix + rest, whose lengths the hash pass measured, with a name
-// stored in a 256-byte field. memcmp reads no further than the field, nor
-// beyond either string's terminator.
-bool StoredNameEquals(NameRef name, std::size_t prefixLength, std::size_t restLength, const char* stored) {
-    return (prefixLength == 0 || std::memcmp(stored, name.prefix, prefixLength) == 0) &&
-           std::memcmp(stored + prefixLength, name.rest, restLength + 1) == 0;
-}
-
-}  // namespace
-
 VariableRecord* FindVariableByName(const Store* store, NameRef name) {
     if (store != nullptr && store->index != nullptr) {
+        // Hashed no further than a field holds: a longer name matches no record.
         std::size_t prefixLength = 0, restLength = 0;
-        const uint32_t prefixHash = ContinueHashName(0, name.prefix, prefixLength);
-        const uint32_t hash = ContinueHashName(prefixHash, name.rest, restLength);
-        // A name too long for the field matches no record.
-        if (prefixLength + restLength < kNameFieldSize) {
-            void* found = SearchNameIndexHashed(store->index, hash, [&](const char* stored) {
-                return StoredNameEquals(name, prefixLength, restLength, stored);
-            });
-            if (found != nullptr) return static_cast<VariableRecord*>(found);
-        }
+        const uint32_t prefixHash = ContinueHashName(0, name.prefix, kNameFieldSize, prefixLength);
+        const uint32_t hash = ContinueHashName(prefixHash, name.rest, kNameFieldSize - prefixLength, restLength);
+        void* found = SearchNameIndexHashed(store->index, hash, [&](const char* stored) {
+            return StoredNameEquals(name.prefix, prefixLength, name.rest, restLength, stored);
+        });
+        if (found != nullptr) return static_cast<VariableRecord*>(found);
     }
     ProcessLog().Line({"tried to access non-existing variable ", name.prefix, name.rest, "\n"});
     return nullptr;

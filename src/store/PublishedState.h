@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "index/NameIndex.h"
-#include "platform/Platform.h"
 #include "store/VariableRecord.h"
 
 namespace tolsa {
@@ -25,12 +24,16 @@ extern std::atomic<const Store*> publishedStore;
 // start-up lock.
 void PublishStore(const Store& store);
 
-// The published state, or what the platform offers while there is none.
+// What a call works on while nothing is published: null, or the result of
+// one more start-up attempt when the load hooks asked for that (Startup.h).
+const Store* StoreForUnpublishedCall();
+
+// The published state, or what StoreForUnpublishedCall gives while there is none.
 inline const Store* CurrentStore() {
     const Store* store = publishedStore.load(std::memory_order_acquire);
     if (store != nullptr) [[likely]]
         return store;
-    return platform::StoreForUnpublishedCall();
+    return StoreForUnpublishedCall();
 }
 
 }  // namespace tolsa

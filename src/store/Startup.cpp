@@ -1,5 +1,6 @@
 #include "store/Startup.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -109,8 +110,8 @@ bool RunStartup(const StartupEnvironment& environment, Log& log, Store& store) {
     const FileCloser memsh{OpenDefinitions(environment.directory, "memsh.mem", "memsh", log)};
     if (memsh.file == nullptr) return false;
 
-    DefinitionReader iorshReader(iorsh.file);
-    DefinitionReader memshReader(memsh.file);
+    DefinitionReader iorshReader(iorsh.file, platform::DefinitionFileEndByte());
+    DefinitionReader memshReader(memsh.file, platform::DefinitionFileEndByte());
     uint64_t count = CountDeclarations(iorshReader);
     log.Line({Decimal(Low32(count)), " variables after iorsh\n"});
     count += CountDeclarations(memshReader);
@@ -123,7 +124,10 @@ bool RunStartup(const StartupEnvironment& environment, Log& log, Store& store) {
     platform::MappedArea area;
     if (bytes != 0 && bytes <= kMaxAreaBytes) area = environment.openArea(environment.areaName, static_cast<uint32_t>(bytes));
     log.Line({"shared memory is ", Address(area.base), "\n"});
-    if (area.base == nullptr) return false;
+    if (area.base == nullptr) {
+        if (area.failure != nullptr) log.Line({area.failure, "\n"});
+        return false;
+    }
 
     iorshReader.Rewind();
     memshReader.Rewind();
@@ -155,9 +159,27 @@ int32_t LoadVariableDefinitions() {
     return 0;
 }
 
-const Store* RetryStartup() {
+namespace {
+std::atomic<bool> retryOnEveryCall{false};
+}
+
+void RetryStartupOnEveryCall() { retryOnEveryCall.store(true, std::memory_order_relaxed); }
+
+const Store* StoreForUnpublishedCall() {
+    if (!retryOnEveryCall.load(std::memory_order_relaxed)) return nullptr;
     LoadVariableDefinitions();
     return publishedStore.load(std::memory_order_acquire);
+}
+
+// Start-up takes its own lock before the log's, and so do these.
+void HoldStartupLocks() {
+    StartupMutex().lock();
+    ProcessLog().Lock();
+}
+
+void ReleaseStartupLocks() {
+    ProcessLog().Unlock();
+    StartupMutex().unlock();
 }
 
 }  // namespace tolsa

@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "index/IndexAllocator.h"
+#include "tolsa_version.h"
 #include "platform/Platform.h"
 #include "store/Log.h"
 #include "store/PublishedState.h"
 
 namespace tolsa {
 
-inline constexpr char kVersion[] = "4.0.0";
+inline constexpr char kVersion[] = TOLSA_VERSION;
 
 // Where start-up reads, logs and maps. The library always uses the fixed
 // directory and area name; tests, fuzzers and benchmarks use their own.
@@ -32,7 +33,14 @@ bool RunStartup(const StartupEnvironment& environment, Log& log, Store& store);
 // Always returns 0.
 int32_t LoadVariableDefinitions();
 
-// The published store, after one more attempt if there was none.
-const Store* RetryStartup();
+// Makes every call made while nothing is published retry start-up, for a
+// platform whose load hooks are not told of each thread. Otherwise such a
+// call works on nothing and start-up is retried by the load hooks alone.
+void RetryStartupOnEveryCall();
+
+// Take and give back the locks of start-up and of the log, around fork: a
+// child must not inherit either held by a thread it does not have.
+void HoldStartupLocks();
+void ReleaseStartupLocks();
 
 }  // namespace tolsa

@@ -13,12 +13,11 @@
 #include <vector>
 
 #include "AgentProcess.h"
+#include "Records.h"
 
 namespace tolsa::e2e {
 namespace {
 
-constexpr int kValueOffset = 264;
-constexpr int kItemSize = 328;
 
 struct Declared {
     int32_t index;
@@ -50,21 +49,13 @@ std::string DoubleBytes(double d) {
 
 std::string Code(char c) { return std::to_string(static_cast<unsigned char>(c)); }
 
-std::string MissLine(const std::string& name) { return "tried to access non-existing variable " + name + "\n"; }
-
-std::string RangeLine(int32_t last, int32_t index) {
-    return "tried to access variable outside valid range (0 - " + std::to_string(last) + ") " + std::to_string(index) + "\n";
-}
-
-std::string Raw(Agent& agent, int32_t index) { return Unhex(agent.Send("raw " + std::to_string(index))); }
-std::string RawValue(Agent& agent, int32_t index) { return Raw(agent, index).substr(kValueOffset, 64); }
 void PokeValue(Agent& agent, int32_t index, const std::string& bytes) {
-    ASSERT_EQ(agent.Send("poke " + std::to_string(index) + " " + std::to_string(kValueOffset) + " " + Encode(bytes)), "ok");
+    ASSERT_EQ(Poke(agent, index, kValueOffset, bytes), "ok");
 }
 
 std::string AllRaw(Agent& agent) {
     std::string all;
-    for (int32_t i = 0; i < kCount; ++i) all += Raw(agent, i);
+    for (int32_t i = 0; i < kCount; ++i) all += ReadRecord(agent, i).bytes;
     return all;
 }
 
@@ -176,8 +167,8 @@ TEST_F(Access, NothingPublishedFailsEveryLookup) {
         const char* iorsh;  // nullptr: file missing
         std::string logHead;
     } cases[] = {
-        {"iorsh.mem missing", nullptr, "tolsa v4.0.0\nfailed to open iorsh file at /kestor/iorsh.mem\n"},
-        {"no declarations", "; nothing\n", "tolsa v4.0.0\n0 variables after iorsh\n0 variables total\n"},
+        {"iorsh.mem missing", nullptr, kBanner + "failed to open iorsh file at /kestor/iorsh.mem\n"},
+        {"no declarations", "; nothing\n", kBanner + "0 variables after iorsh\n0 variables total\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -237,7 +228,7 @@ TEST_F(Access, EveryFunctionSucceedsOnADeclaredVariable) {
     };
     for (const auto& r : kRecords) {
         const std::string i = std::to_string(r.index);
-        const std::string value = "+" + std::to_string(r.index * kItemSize + kValueOffset);
+        const std::string value = "+" + std::to_string(r.index * static_cast<int32_t>(kRecordSize) + kValueOffset);
         // The other strings are empty and still fill all 64 bytes.
         const std::string hello = r.index == 1 ? "hello" : "";
         const std::string raw = r.index == 3 ? DoubleBytes(2.5) : pattern.substr(0, r.size);
@@ -355,7 +346,7 @@ TEST_F(Access, NameDeclaredTwiceReachesTheLaterRecord) {
     EXPECT_EQ(agent.Call("TolsaGetIdentVarName", {"IORSH_Dup"}), "7");
     EXPECT_EQ(agent.Call("TolsaGetTypeVarName", {"IORSH_Dup"}), Code('L'));
     EXPECT_EQ(agent.Call("TolsaGetSizeVarName", {"IORSH_Dup"}), "4");
-    EXPECT_EQ(agent.Call("TolsaGetPointerVarName", {"IORSH_Dup"}), "+" + std::to_string(7 * kItemSize + kValueOffset));
+    EXPECT_EQ(agent.Call("TolsaGetPointerVarName", {"IORSH_Dup"}), "+" + std::to_string(7 * static_cast<int32_t>(kRecordSize) + kValueOffset));
     EXPECT_EQ(agent.Call("TolsaWriteVarName", {"IORSH_Dup", "\x01\x02\x03\x04"}), "0");
     EXPECT_EQ(RawValue(agent, 7).substr(0, 4), "\x01\x02\x03\x04");
     EXPECT_EQ(RawValue(agent, 5), std::string(64, '\0'));

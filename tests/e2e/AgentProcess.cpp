@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -22,9 +23,9 @@ extern char** environ;
 
 namespace tolsa::e2e {
 
-namespace {
-
 std::vector<std::string> AgentCommand() { return CommandWords("TOLSA_AGENT_COMMAND"); }
+
+namespace {
 
 bool IsPrivateTmpfs(const char* path) {
     struct statfs info {};
@@ -63,9 +64,22 @@ bool AgentIsWindows() {
     return command.back().size() > 4 && command.back().compare(command.back().size() - 4, 4, ".exe") == 0;
 }
 
-Agent::Agent() : Agent(std::vector<std::string>{}) {}
+std::vector<std::string> AsNobody() {
+    const std::filesystem::path directory = "/dev/shm/agent-as-nobody";
+    const std::filesystem::path agent = AgentCommand().back();
+    const char* library = std::getenv("TOLSA_AGENT_LIBRARY");
+    if (library == nullptr) throw std::runtime_error("TOLSA_AGENT_LIBRARY is not set");
+    std::filesystem::create_directories(directory);
+    for (const std::filesystem::path& from : {agent, std::filesystem::path(library)})
+        std::filesystem::copy_file(from, directory / from.filename(), std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(directory, std::filesystem::perms(0755));
+    return {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--",
+            "/usr/bin/env", "LD_LIBRARY_PATH=" + directory.string(), (directory / agent.filename()).string()};
+}
 
-Agent::Agent(const std::vector<std::string>& prefix) {
+Agent::Agent() : Agent(AgentCommand()) {}
+
+Agent::Agent(const std::vector<std::string>& command) {
     const std::string why = Isolation();
     if (!why.empty()) throw std::runtime_error(why);
     int in[2], out[2];
@@ -78,10 +92,8 @@ Agent::Agent(const std::vector<std::string>& prefix) {
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, in[1]);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    auto words = prefix;
-    for (auto& word : AgentCommand()) words.push_back(word);
     std::vector<char*> argv;
-    for (const auto& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+    for (const auto& word : command) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -151,6 +163,27 @@ int Agent::Stop() {
     int status = 0;
     waitpid(pid_, &status, 0);
     close(fromAgent_);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::optional<int> Agent::StopWithin(int code, std::chrono::seconds bound) {
+    if (pid_ <= 0) return std::nullopt;
+    const std::string message = "exit " + std::to_string(code) + "\n";
+    (void)!write(toAgent_, message.data(), message.size());
+    close(toAgent_);
+    close(fromAgent_);
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    int status = 0;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+            return std::nullopt;
+        }
+        usleep(10000);
+    }
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

@@ -7,7 +7,9 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,15 +18,23 @@ namespace tolsa::e2e {
 // Empty when /kestor and /dev/shm are private tmpfs mounts; otherwise why not.
 std::string Isolation();
 
+// The words that start the agent: TOLSA_AGENT_COMMAND.
+std::vector<std::string> AgentCommand();
+
+// The words that run the native agent as the unprivileged user nobody. The
+// agent and its library are copied into the private /dev/shm first, since
+// the build may lie where nobody cannot enter (a clone under /root).
+std::vector<std::string> AsNobody();
+
 // True when the agent is the Windows build (its log lines end in CR LF).
 bool AgentIsWindows();
 
 class Agent {
 public:
     Agent();  // starts the agent; it runs start-up as it loads the library
-    // Starts it behind the words of `prefix`, the first an absolute path (for
-    // example setpriv, to run it as another user).
-    explicit Agent(const std::vector<std::string>& prefix);
+    // Starts the agent as the words of `command` say, the first an absolute
+    // path (AsNobody() gives the words that run it as another user).
+    explicit Agent(const std::vector<std::string>& command);
     ~Agent();
     Agent(const Agent&) = delete;
     Agent& operator=(const Agent&) = delete;
@@ -37,6 +47,9 @@ public:
     void Kill();
     // Ends the agent with "exit" and waits for it; returns its exit status.
     int Stop();
+    // Ends it with "exit CODE" and waits up to `bound`: its exit status, or
+    // nothing when it was still there and had to be killed.
+    std::optional<int> StopWithin(int code, std::chrono::seconds bound);
 
 private:
     pid_t pid_ = -1;

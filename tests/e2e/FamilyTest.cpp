@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "AgentProcess.h"
+#include "Records.h"
 
 namespace tolsa::e2e {
 namespace {
 
-constexpr int kValueOffset = 264;
 constexpr int32_t kCount = 6;
 const std::string kLong(249, 'a');  // the longest declared name that fits
 
@@ -24,18 +24,6 @@ struct FamilyName {
 const std::vector<FamilyName> kFamilies = {{"IORSh", "IORSH_"}, {"MemSh", "MEMSH_"}};
 
 std::string Code(char c) { return std::to_string(static_cast<unsigned char>(c)); }
-std::string MissLine(const std::string& name) { return "tried to access non-existing variable " + name + "\n"; }
-std::string RangeLine(int32_t index) {
-    return "tried to access variable outside valid range (0 - " + std::to_string(kCount - 1) + ") " +
-           std::to_string(index) + "\n";
-}
-
-std::string RawValue(Agent& agent, int32_t index) {
-    return Unhex(agent.Send("raw " + std::to_string(index))).substr(kValueOffset, 64);
-}
-void Poke(Agent& agent, int32_t index, int offset, const std::string& bytes) {
-    ASSERT_EQ(agent.Send("poke " + std::to_string(index) + " " + std::to_string(offset) + " " + Encode(bytes)), "ok");
-}
 
 class Families : public testing::Test {
 protected:
@@ -50,7 +38,7 @@ protected:
 
     // Values in every record, so that reads show what they copy.
     static void FillValues(Agent& agent) {
-        for (int32_t i = 0; i < kCount; ++i) Poke(agent, i, kValueOffset, "v" + std::to_string(i) + "wxyz");
+        for (int32_t i = 0; i < kCount; ++i) ASSERT_EQ(Poke(agent, i, kValueOffset, "v" + std::to_string(i) + "wxyz"), "ok");
     }
 };
 
@@ -95,7 +83,9 @@ TEST_F(Families, ByNameFunctionsAreTheirGenericTwinsOnThePrefixedName) {
             const std::string writers[2] = {family + "WriteVarName", "TolsaWriteVarName"};
             Outcome outcomes[2];
             for (int w = 0; w < 2; ++w) {
-                if (index >= 0) Poke(agent, index, kValueOffset, std::string(64, '\x11'));
+                if (index >= 0) {
+                    ASSERT_EQ(Poke(agent, index, kValueOffset, std::string(64, '\x11')), "ok");
+                }
                 log.Next();
                 outcomes[w] = Observe(agent, log, writers[w], {w == 0 ? name : full, source});
                 if (index >= 0) stored[w] = RawValue(agent, index);
@@ -127,20 +117,22 @@ TEST_F(Families, ByIndexFunctionsAreTheGenericOnesForEveryIndex) {
         for (const char* suffix : {"GetTypeVar", "GetSizeVar", "ReadVar"}) {
             SCOPED_TRACE(suffix);
             const Outcome generic = Observe(agent, log, std::string("Tolsa") + suffix, {i});
-            EXPECT_EQ(generic.log, inRange ? "" : RangeLine(index));
+            EXPECT_EQ(generic.log, inRange ? "" : RangeLine(kCount - 1, index));
             for (const auto& f : kFamilies) EXPECT_EQ(Observe(agent, log, f.family + suffix, {i}), generic);
         }
         const std::string source = "\x21\x22\x23\x24\x25\x26\x27\x28" + std::string(1, '\0');
         std::vector<std::string> stored;
         std::vector<Outcome> outcomes;
         for (const std::string function : {"TolsaWriteVar", "IORShWriteVar", "MemShWriteVar"}) {
-            if (inRange) Poke(agent, index, kValueOffset, std::string(64, '\x11'));
+            if (inRange) {
+                ASSERT_EQ(Poke(agent, index, kValueOffset, std::string(64, '\x11')), "ok");
+            }
             log.Next();
             outcomes.push_back(Observe(agent, log, function, {i, source}));
             if (inRange) stored.push_back(RawValue(agent, index));
         }
         EXPECT_EQ(outcomes[0].answer, inRange ? "0" : "-1");
-        EXPECT_EQ(outcomes[0].log, inRange ? "" : RangeLine(index));
+        EXPECT_EQ(outcomes[0].log, inRange ? "" : RangeLine(kCount - 1, index));
         EXPECT_EQ(outcomes[1], outcomes[0]);
         EXPECT_EQ(outcomes[2], outcomes[0]);
         if (inRange) {
@@ -155,7 +147,7 @@ TEST_F(Families, ByIndexFunctionsAreTheGenericOnesForEveryIndex) {
 TEST_F(Families, DeclaredNameReadDropsTheFirstSixCharacters) {
     Agent agent;
     // A name that lost its terminator is read as 255 characters.
-    Poke(agent, 5, 0, std::string(256, 'N'));
+    ASSERT_EQ(Poke(agent, 5, 0, std::string(256, 'N')), "ok");
     LogTail log;
     const struct {
         int32_t index;
@@ -167,8 +159,8 @@ TEST_F(Families, DeclaredNameReadDropsTheFirstSixCharacters) {
         {4, CString(""), ""},
         {2, CString(kLong), ""},
         {5, CString(std::string(249, 'N')), ""},
-        {kCount, CString(""), RangeLine(kCount)},
-        {-1, CString(""), RangeLine(-1)},
+        {kCount, CString(""), RangeLine(kCount - 1, kCount)},
+        {-1, CString(""), RangeLine(kCount - 1, -1)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index);

@@ -15,35 +15,17 @@
 #include <vector>
 
 #include "AgentProcess.h"
+#include "Records.h"
 
 namespace tolsa::e2e {
 namespace {
-
-constexpr std::size_t kRecordSize = 328;
-
-// One record as read raw through the base pointer.
-struct RawRecord {
-    std::string bytes;
-
-    std::string NameField() const { return bytes.substr(0, 256); }
-    unsigned char Type() const { return static_cast<unsigned char>(bytes[256]); }
-    std::string Reserved() const { return bytes.substr(257, 3); }
-    int32_t Size() const {
-        int32_t size;
-        std::memcpy(&size, bytes.data() + 260, sizeof size);
-        return size;
-    }
-    std::string Value() const { return bytes.substr(264, 64); }
-};
-
-RawRecord Raw(Agent& agent, int index) { return {Unhex(agent.Send("raw " + std::to_string(index)))}; }
 
 // The name field of a record in a new area: the name, then zeros.
 std::string ZeroPadded(const std::string& name) { return name + std::string(256 - name.size(), '\0'); }
 
 // The lines before the first record line, with the address the agent reports.
 std::string LogHead(int afterIorsh, int total, const std::string& address) {
-    return "tolsa v4.0.0\n" + std::to_string(afterIorsh) + " variables after iorsh\n" + std::to_string(total) +
+    return kBanner + std::to_string(afterIorsh) + " variables after iorsh\n" + std::to_string(total) +
            " variables total\nwill allocate " + std::to_string(total * 328) + " bytes (328 per item)\n" +
            "shared memory is " + address + "\n";
 }
@@ -86,14 +68,14 @@ TEST_F(Foundation, StartupLogsEveryStageAndFillsTheRecords) {
 
     struct Expected {
         const char* name;
-        unsigned char type;
+        char type;
         int32_t size;
     };
     const Expected expected[] = {
         {"IORSH_Speed", 'L', 4}, {"IORSH_Name", '$', 63}, {"IORSH_Flag", '\n', 0}, {"MEMSH_Mode", 'W', 2}};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        const RawRecord record = Raw(agent, i);
+        const RawRecord record = ReadRecord(agent, i);
         ASSERT_EQ(record.bytes.size(), kRecordSize);
         EXPECT_EQ(record.NameField(), ZeroPadded(expected[i].name));
         EXPECT_EQ(record.Type(), expected[i].type);
@@ -124,7 +106,7 @@ TEST_F(Foundation, AreaLivesWhileAnyProcessMapsItAndStartsZeroedAfterwards) {
     std::optional<Agent> third(std::in_place);
     EXPECT_EQ(third->Call("TolsaReadInt32", {"IORSH_Speed"}), "1234");
     EXPECT_EQ(OutBytes(third->Call("TolsaReadString", {"IORSH_Name"})), Marked(std::string("hello") + std::string(59, '\0')));
-    EXPECT_EQ(Raw(*third, 2).Value(), std::string("\x34\x12", 2) + std::string(62, '\0'));
+    EXPECT_EQ(ReadRecord(*third, 2).Value(), std::string("\x34\x12", 2) + std::string(62, '\0'));
 
     // Every process has ended: the next one gets a fresh, zeroed area.
     EXPECT_EQ(second->Stop(), 0);
@@ -132,7 +114,7 @@ TEST_F(Foundation, AreaLivesWhileAnyProcessMapsItAndStartsZeroedAfterwards) {
     EXPECT_EQ(third->Stop(), 0);
     third.reset();
     std::optional<Agent> fresh(std::in_place);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Raw(*fresh, i).Value(), std::string(64, '\0')) << "record " << i;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadRecord(*fresh, i).Value(), std::string(64, '\0')) << "record " << i;
     EXPECT_EQ(fresh->Call("TolsaReadInt32", {"IORSH_Speed"}), "0");
 
     // Also when the last process is killed and cannot clean up.
@@ -140,7 +122,7 @@ TEST_F(Foundation, AreaLivesWhileAnyProcessMapsItAndStartsZeroedAfterwards) {
     fresh->Kill();
     fresh.reset();
     Agent afterKill;
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(Raw(afterKill, i).Value(), std::string(64, '\0')) << "record " << i;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadRecord(afterKill, i).Value(), std::string(64, '\0')) << "record " << i;
 }
 
 TEST_F(Foundation, MissingDefinitionFilePublishesNothingUntilRetried) {
@@ -157,7 +139,7 @@ TEST_F(Foundation, MissingDefinitionFilePublishesNothingUntilRetried) {
         ClearKestor();
         WriteExampleFiles();
         RemoveKestorFile(c.missing);
-        const std::string failedLog = std::string("tolsa v4.0.0\n") + c.failure;
+        const std::string failedLog = kBanner + c.failure;
 
         Agent agent;
         EXPECT_EQ(ReadLog(), failedLog);
@@ -223,9 +205,9 @@ TEST_F(Foundation, DeclarationsBeyondTheLiveAreaAreLeftOut) {
               fits > 2 ? std::to_string(fits - 1) : "-1");
     EXPECT_EQ(large.Call("TolsaGetIdentVarName", {"MEMSH_V" + std::to_string(fits)}), "-1");
     EXPECT_EQ(large.Call("TolsaGetIdentVarName", {"MEMSH_V13"}), "-1");
-    EXPECT_EQ(Raw(large, 1).Value(), std::string("\x07\x00", 2) + std::string(62, '\0'));
+    EXPECT_EQ(ReadRecord(large, 1).Value(), std::string("\x07\x00", 2) + std::string(62, '\0'));
     EXPECT_EQ(small.Call("TolsaGetNumberOfItems"), "2");
-    EXPECT_EQ(Raw(small, 1).NameField(), ZeroPadded("MEMSH_Mode"));
+    EXPECT_EQ(ReadRecord(small, 1).NameField(), ZeroPadded("MEMSH_Mode"));
 }
 
 TEST_F(Foundation, OverlongNameIsCutTo249Characters) {
@@ -238,8 +220,8 @@ TEST_F(Foundation, OverlongNameIsCutTo249Characters) {
     const std::string cut = "IORSH_" + std::string(249, 'b');
     EXPECT_EQ(ReadLog(), LogHead(2, 3, agent.Send("base")) + "0 IORSH_" + fits + " L 4\n1 " + cut +
                              " D 8\nname of variable 1 cut to 249 characters\n2 MEMSH_Mode W 2\n");
-    EXPECT_EQ(Raw(agent, 0).NameField(), "IORSH_" + fits + '\0');
-    const RawRecord record = Raw(agent, 1);
+    EXPECT_EQ(ReadRecord(agent, 0).NameField(), "IORSH_" + fits + '\0');
+    const RawRecord record = ReadRecord(agent, 1);
     EXPECT_EQ(record.NameField(), cut + '\0');
     EXPECT_EQ(record.Type(), 'D');
     EXPECT_EQ(record.Size(), 8);
@@ -283,8 +265,8 @@ TEST_F(Foundation, ProcessesStartingTogetherNeverResetTheArea) {
 
     for (Agent* agent : {&*a, &*b, &*c, &*d}) {
         EXPECT_EQ(agent->Call("TolsaReadInt32", {"IORSH_Speed"}), "4321");
-        EXPECT_EQ(Raw(*agent, 1).Value().substr(0, 7), std::string("from c\0", 7));
-        EXPECT_EQ(Raw(*agent, 2).Value().substr(0, 2), std::string("\x05\x00", 2));
+        EXPECT_EQ(ReadRecord(*agent, 1).Value().substr(0, 7), std::string("from c\0", 7));
+        EXPECT_EQ(ReadRecord(*agent, 2).Value().substr(0, 2), std::string("\x05\x00", 2));
     }
 }
 

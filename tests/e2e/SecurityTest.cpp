@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "AgentProcess.h"
-#include "ReliabilitySupport.h"
+#include "Records.h"
 
 namespace tolsa::e2e {
 namespace {

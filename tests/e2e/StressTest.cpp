@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "AgentProcess.h"
-#include "ReliabilitySupport.h"
+#include "Records.h"
 
 namespace tolsa::e2e {
 namespace {

@@ -12,7 +12,8 @@
 //   base                  TolsaGetPointer() as 16 upper-case hex digits
 //   ping                  answers "pong"
 //   stress ..., fds, ...  the reliability commands of AgentReliability.cpp
-//   exit                  ends the process
+//   miss-threads ...      the liveness commands of AgentLiveness.cpp
+//   exit [CODE]           returns CODE (0 by default) from main
 // Write sources are the decoded bytes at the start of a 512-byte buffer of
 // 0xEE bytes: a string argument carries its own %00. Pointers answer "null",
 // or "+N", their distance from TolsaGetPointer(). Characters answer their
@@ -31,8 +32,9 @@
 
 #include "tolsa.h"
 
-// AgentReliability.cpp: false when `tokens` is none of its commands.
+// AgentReliability.cpp and AgentLiveness.cpp: false when `tokens` is none of their commands.
 bool RunReliabilityCommand(const std::vector<std::string>& tokens, std::string& answer);
+bool RunLivenessCommand(const std::vector<std::string>& tokens, std::string& answer);
 
 namespace {
 
@@ -248,7 +250,7 @@ std::string Run(const std::map<std::string, Handler>& handlers, const std::vecto
         return text;
     }
     if (command == "ping") return "pong";
-    if (std::string answer; RunReliabilityCommand(tokens, answer)) return answer;
+    if (std::string answer; RunReliabilityCommand(tokens, answer) || RunLivenessCommand(tokens, answer)) return answer;
     return "error unknown command " + command;
 }
 
@@ -256,12 +258,16 @@ std::string Run(const std::map<std::string, Handler>& handlers, const std::vecto
 
 int main() {
     const auto handlers = Handlers();
+    int exitCode = 0;
     std::string line;
     while (std::getline(std::cin, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         const auto tokens = Split(line);
-        if (tokens[0] == "exit") break;
+        if (tokens[0] == "exit") {
+            if (tokens.size() > 1) exitCode = std::stoi(tokens[1]);
+            break;
+        }
         std::string answer;
         try {
             answer = Run(handlers, tokens);
@@ -270,5 +276,5 @@ int main() {
         }
         std::cout << answer << '\n' << std::flush;
     }
-    return 0;
+    return exitCode;
 }

@@ -131,6 +131,34 @@ TEST_F(DefinitionReaderTest, LineEndSplitAcrossReadsStillFolds) {
     EXPECT_EQ(Declarations(text), (std::vector<Declared>{D("Flag", '\n'), D("Next", 'B')}));
 }
 
+// With an end byte (Ctrl-Z, as Windows text mode reads), the file ends at
+// its first one, wherever it stands, also after a rewind; without one it is
+// an ordinary byte.
+TEST_F(DefinitionReaderTest, EndByteEndsTheFile) {
+    using namespace std::string_literals;
+    const struct {
+        std::string text;
+        std::vector<Declared> withEnd;
+        std::vector<Declared> without;
+    } cases[] = {
+        {"A=L\r\n\x1A", {D("A", 'L')}, {D("A", 'L')}},
+        {"A=L\r\n\x1A\r\nB=W\r\n", {D("A", 'L')}, {D("A", 'L'), D("B", 'W')}},
+        {"A=L\n\x1A" "B=W\n", {D("A", 'L')}, {D("A", 'L'), D("\x1A" "B", 'W')}},
+        {"A=\x1AL\nB=W\n", {D("A", '\0')}, {D("A", '\x1A'), D("B", 'W')}},
+        {"A\x1A=L\nB=W\n", {}, {D("A\x1A", 'L'), D("B", 'W')}},
+        {"A=L\r\x1A\nB=W\n", {D("A", 'L')}, {D("A", 'L'), D("B", 'W')}},
+        {"\x1A", {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        DefinitionReader ended(Open(c.text), 0x1A);
+        EXPECT_EQ(ReadAll(ended), c.withEnd);
+        ended.Rewind();
+        EXPECT_EQ(ReadAll(ended), c.withEnd);
+        EXPECT_EQ(Declarations(c.text), c.without);
+    }
+}
+
 TEST_F(DefinitionReaderTest, RewindStartsOver) {
     std::string text;
     std::vector<Declared> all;

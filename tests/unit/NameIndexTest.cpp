@@ -41,6 +41,7 @@ void ExpectWellFormed(const NameIndex* index) {
     ASSERT_LT(index->primePosition, kNameIndexPrimeCount);
     EXPECT_EQ(index->bucketCount, NameIndexPrimes[index->primePosition]);
     EXPECT_EQ(index->loadLimit, NameIndexLoadLimit(index->bucketCount));
+    EXPECT_EQ(index->bucketMagic, NameIndexModMagic(index->bucketCount));
     uint32_t entries = 0;
     for (uint32_t b = 0; b < index->bucketCount; ++b) {
         for (const IndexEntry* e = index->buckets[b]; e != nullptr; e = e->next) {
@@ -97,8 +98,12 @@ TEST(HashName, Vectors) {
         EXPECT_EQ(HashName(c.name), c.hash) << c.name;
         EXPECT_EQ(HashStoredName(c.name), c.hash) << c.name;
     }
-    // The lookups hash a prefix and the rest in two steps.
-    EXPECT_EQ(ContinueHashName(HashName("IORSH_"), "Speed"), HashName("IORSH_Speed"));
+    // The lookups hash a prefix and the rest in two steps, each bounded.
+    std::size_t length = 0;
+    EXPECT_EQ(ContinueHashName(HashName("IORSH_"), "Speed", 250, length), HashName("IORSH_Speed"));
+    EXPECT_EQ(length, 5u);
+    EXPECT_EQ(ContinueHashName(0, "IORSH_Speed", 6, length), HashName("IORSH_"));
+    EXPECT_EQ(length, 11u);
 }
 
 TEST(HashName, StoredNameIsReadNoFurtherThanItsField) {
@@ -110,6 +115,23 @@ TEST(HashName, StoredNameIsReadNoFurtherThanItsField) {
     EXPECT_EQ(HashStoredName(field), HashName(bounded));
     field[299] = '\0';
     EXPECT_NE(HashName(field), HashName(bounded)) << "the check above would not tell";
+}
+
+TEST(NameIndexBucket, IsTheRemainderForEveryPrime) {
+    for (uint32_t count : NameIndexPrimes) {
+        const uint64_t magic = NameIndexModMagic(count);
+        uint32_t random = count;
+        for (uint32_t hash : {0u, 1u, count - 1, count, count + 1, 2 * count - 1, 0x7FFFFFFFu, 0x80000000u,
+                              0xFFFFFFFEu, 0xFFFFFFFFu, 0xFFFFFFFFu - 0xFFFFFFFFu % count}) {
+            EXPECT_EQ(NameIndexBucket(hash, count, magic), hash % count) << hash << " mod " << count;
+        }
+        for (int i = 0; i < 10000; ++i) {
+            random ^= random << 13;
+            random ^= random >> 17;
+            random ^= random << 5;
+            ASSERT_EQ(NameIndexBucket(random, count, magic), random % count) << random << " mod " << count;
+        }
+    }
 }
 
 TEST(MixHash, VectorsAndBuckets) {

@@ -9,10 +9,7 @@
 #include "Commands.h"
 #include "Options.h"
 #include "tolsa.h"
-
-#ifndef TOLSA_TOOL_VERSION
-#error "TOLSA_TOOL_VERSION comes from the build"
-#endif
+#include "tolsa_version.h"
 
 namespace tolsa::tool {
 
@@ -61,7 +58,7 @@ int RunInfo(const Arguments& arguments) {
     if (!arguments.empty()) return UsageError(kInfoHelp, "info takes no arguments");
     const std::string directory = kDirectory;
     const std::string logPath = directory + "tolsa_log.txt";
-    std::printf("version:          %s\n", TOLSA_TOOL_VERSION);
+    std::printf("version:          %s\n", TOLSA_VERSION);
     std::printf("directory:        %s\n", kDirectory);
     const char* label = "definition files: ";
     for (const char* file : {"iorsh.mem", "memsh.mem"}) {

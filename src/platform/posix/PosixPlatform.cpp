@@ -1,7 +1,11 @@
 // POSIX shared memory with the lifetime of a Windows paging-file mapping: the
 // area lives while any process maps it and starts zeroed once none does.
-// Every process holds a shared flock on the area for its whole life; whoever
-// finds no other holder, under an exclusive lock on a guard object, resets it.
+// Every process holds a shared flock on the area; whoever finds no other
+// holder, under an exclusive lock on a guard object, resets it.
+//
+// The flock belongs to the open file description, which the mapping keeps
+// alive: a process holds the area until its mapping goes, even after it has
+// closed every descriptor (a daemon closing descriptors from 3 up, closefrom).
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,16 +13,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "platform/Platform.h"
-#include "store/Startup.h"
 
 namespace tolsa::platform {
 
 namespace {
 
 constexpr mode_t kOwnerOnly = 0600;
+
+// A process stopped inside start-up (SIGSTOP, a debugger) holds the guard
+// for as long as it is stopped; the others give up after this long.
+constexpr auto kGuardWait = std::chrono::seconds(5);
+constexpr char kGuardBusy[] =
+    "gave up after 5 s waiting for another process's start-up to release the shared area's guard; "
+    "the next attempt tries again";
 
 // "/name" + suffix; an empty result when it would not fit, which no open accepts.
 struct ObjectName {
@@ -29,11 +43,12 @@ struct ObjectName {
     }
 };
 
-// Holds the guard's exclusive lock for one open of the area.
+// Holds the guard's exclusive lock for one open of the area, waited for no
+// longer than kGuardWait.
 class GuardLock {
 public:
     explicit GuardLock(const ObjectName& name) : fd_(shm_open(name.text, O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly)) {
-        if (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {
+        if (fd_ >= 0 && !Lock()) {
             close(fd_);
             fd_ = -1;
         }
@@ -42,19 +57,36 @@ public:
         if (fd_ >= 0) close(fd_);  // closing drops the lock
     }
     bool Held() const { return fd_ >= 0; }
+    bool TimedOut() const { return timedOut_; }
 
 private:
+    bool Lock() {
+        const auto deadline = std::chrono::steady_clock::now() + kGuardWait;
+        auto pause = std::chrono::milliseconds(1);
+        while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR) return false;
+            if (std::chrono::steady_clock::now() >= deadline) {
+                timedOut_ = true;
+                return false;
+            }
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::milliseconds(50));
+        }
+        return true;
+    }
+
     int fd_;
+    bool timedOut_ = false;
 };
 
 // Takes the shared holder's lock on `fd`, resetting the object to `size`
-// zero bytes first when no other process holds it.
+// zero bytes first when no other process holds it. Under the guard nobody
+// else holds the exclusive lock, so neither request waits.
 bool JoinOrReset(int fd, uint32_t size) {
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
         if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) return false;
-        return flock(fd, LOCK_SH) == 0;
     }
-    return flock(fd, LOCK_SH) == 0;
+    return flock(fd, LOCK_SH | LOCK_NB) == 0;
 }
 
 }  // namespace
@@ -62,7 +94,7 @@ bool JoinOrReset(int fd, uint32_t size) {
 MappedArea OpenSharedArea(const char* name, uint32_t size) {
     if (size == 0) return {};
     const GuardLock guard(ObjectName(name, ".guard"));
-    if (!guard.Held()) return {};
+    if (!guard.Held()) return {.failure = guard.TimedOut() ? kGuardBusy : nullptr};
 
     const ObjectName areaName(name);
     const int fd = shm_open(areaName.text, O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
@@ -77,7 +109,8 @@ MappedArea OpenSharedArea(const char* name, uint32_t size) {
         close(fd);
         return {};
     }
-    // The descriptor stays open: its shared lock marks this process as a holder.
+    // The descriptor stays open, as the Windows handle does, but the lock
+    // lives as long as the mapping whether or not it does.
     return {view, static_cast<uint64_t>(status.st_size)};
 }
 
@@ -103,7 +136,7 @@ std::FILE* OpenDefinitionFile(const char* path) {
     return file;
 }
 
-// There is no load notification per thread here: every call retries instead.
-const Store* StoreForUnpublishedCall() { return RetryStartup(); }
+// Every byte is an ordinary byte here.
+int DefinitionFileEndByte() { return -1; }
 
 }  // namespace tolsa::platform

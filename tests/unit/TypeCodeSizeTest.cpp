@@ -1,4 +1,4 @@
-// The record format and the type table that other programs rely on.
+// The type table: the value size each letter gives, which other programs rely on.
 
 #include <gtest/gtest.h>
 
