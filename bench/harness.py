@@ -25,7 +25,7 @@ A block is a callable taking `iterations` and returning the nanoseconds they
 took in total; `timed(body)` wraps a plain body with time.perf_counter_ns. A
 block that returns a negative number marks the comparison "failed". Unless
 `iterations=` is given, each side is calibrated once to last about
---block-ms. compare() also takes unit=, placement=, iterations= and rounds=.
+--block-ms. compare() also takes unit=, placement=, iterations=, rounds= and note=.
 The JSON file has the same shape as the C++ harness writes; bench/report.py
 merges, prints and counts them.
 """
@@ -99,12 +99,22 @@ def cpu_model():
 
 
 def _calibrate(block, block_ns):
+    """Grows the iterations until one block lasts block_ns, confirmed by a
+    second block, as the C++ harness does."""
+    if block(1) < 0:  # warm: first calls, page faults
+        return 0
     iterations = 1
     while True:
         total = block(iterations)
         if total < 0:
             return 0
-        if total >= block_ns or iterations >= 1 << 40:
+        if total >= block_ns:
+            total = block(iterations)
+            if total < 0:
+                return 0
+            if total >= block_ns / 2:
+                return iterations
+        if iterations >= 1 << 40:
             return iterations
         grow = block_ns / total if total > 0 else 16
         iterations = int(iterations * min(max(grow * 1.2, 2.0), 16.0))
@@ -138,11 +148,13 @@ class Harness:
     def _selected(self, target):
         return not self.filter or self.filter in target
 
-    def compare(self, target, a, b, goal=None, unit="ns", placement="", iterations=0, rounds=0):
-        """a and b are (name, block) pairs; the ratio is A / B."""
+    def compare(self, target, a, b, goal=None, unit="ns", placement="", iterations=0, rounds=0, note=""):
+        """a and b are (name, block) or (name, block, operations) tuples, operations
+        being what one iteration stands for in `unit`; the ratio is A / B."""
         if not self._selected(target):
             return None
-        (name_a, block_a), (name_b, block_b) = a, b
+        name_a, block_a, ops_a = (tuple(a) + (1,))[:3]
+        name_b, block_b, ops_b = (tuple(b) + (1,))[:3]
         rounds = self.rounds if self.quick or rounds <= 0 else rounds
         block_ns = self.block_ms * 1e6
         iter_a = iterations or _calibrate(block_a, block_ns)
@@ -152,12 +164,12 @@ class Harness:
         for round_ in range(rounds):
             if failed:
                 break
-            order = ((0, block_a, iter_a), (1, block_b, iter_b))
+            order = ((0, block_a, iter_a, iter_a * ops_a), (1, block_b, iter_b, iter_b * ops_b))
             got = [0.0, 0.0]
             # A B, then B A: neither side always runs right after the other.
-            for slot, block, n in order if round_ % 2 == 0 else reversed(order):
+            for slot, block, n, operations in order if round_ % 2 == 0 else reversed(order):
                 total = block(n)
-                got[slot] = -1.0 if total < 0 else total / n
+                got[slot] = -1.0 if total < 0 else total / operations
             if got[0] < 0 or got[1] <= 0:
                 failed = True
                 break
@@ -173,7 +185,8 @@ class Harness:
             "a": {"name": name_a, "median": percentile(per_a, 0.5), "iterations": iter_a},
             "b": {"name": name_b, "median": percentile(per_b, 0.5), "iterations": iter_b},
             "unit": unit, "ratio": {"median": median, "p10": p10, "p90": p90},
-            "goal": goal, "verdict": result, "rounds": len(ratios), "placement": placement, "ratios": ratios,
+            "goal": goal, "verdict": result, "rounds": len(ratios), "placement": placement, "note": note,
+            "ratios": ratios,
         }
         self.rows.append(row)
         print("%-52s %s" % (target, result))
@@ -181,6 +194,8 @@ class Harness:
         print("    %-36s %12.1f %s" % (name_b, row["b"]["median"], unit))
         print("    ratio %.3g  [p10 %.3g, p90 %.3g]  goal %s  rounds %d%s"
               % (median, p10, p90, goal_text(goal), len(ratios), ("  " + placement) if placement else ""))
+        if note:
+            print("    (%s)" % note)
         sys.stdout.flush()
         return row
 

@@ -85,18 +85,26 @@ std::string ReadFirstLine(const std::string& path) {
 }
 
 // Runs `iterations` and keeps the per-operation figure; negative on failure.
-double PerOperation(const Block& run, uint64_t iterations) {
-    const double total = run(iterations);
-    return total < 0 ? -1 : total / static_cast<double>(iterations);
+double PerOperation(const Side& side, uint64_t iterations) {
+    const double total = side.run(iterations);
+    return total < 0 ? -1 : total / (static_cast<double>(iterations) * side.operations);
 }
 
-// Doubles the iterations until one block lasts `blockNs`.
+// Grows the iterations until one block lasts `blockNs`, and confirms with a
+// second block: one block stretched by a page fault or a preemption would
+// otherwise fix a count far too small for every round after it.
 uint64_t Calibrate(const Block& run, double blockNs) {
+    if (run(1) < 0) return 0;  // warm: first calls, page faults, lazy binding
     uint64_t iterations = 1;
     for (;;) {
-        const double total = run(iterations);
+        double total = run(iterations);
         if (total < 0) return 0;
-        if (total >= blockNs || iterations >= (uint64_t{1} << 40)) break;
+        if (total >= blockNs) {
+            total = run(iterations);
+            if (total < 0) return 0;
+            if (total >= blockNs / 2) break;
+        }
+        if (iterations >= (uint64_t{1} << 40)) break;
         const double grow = total > 0 ? blockNs / total : 16;
         iterations = static_cast<uint64_t>(static_cast<double>(iterations) * std::clamp(grow * 1.2, 2.0, 16.0));
     }
@@ -249,11 +257,11 @@ void Harness::Compare(const Comparison& c) {
     for (int round = 0; round < rounds && !failed; ++round) {
         double perA = 0, perB = 0;
         if (round % 2 == 0) {
-            perA = PerOperation(c.a.run, iterationsA);
-            perB = PerOperation(c.b.run, iterationsB);
+            perA = PerOperation(c.a, iterationsA);
+            perB = PerOperation(c.b, iterationsB);
         } else {
-            perB = PerOperation(c.b.run, iterationsB);
-            perA = PerOperation(c.a.run, iterationsA);
+            perB = PerOperation(c.b, iterationsB);
+            perA = PerOperation(c.a, iterationsA);
         }
         if (perA < 0 || perB < 0 || perB == 0) {
             failed = true;
@@ -274,6 +282,7 @@ void Harness::Compare(const Comparison& c) {
     std::printf("    ratio %.3g  [p10 %.3g, p90 %.3g]  goal %s  rounds %zu%s%s\n", median, p10, p90,
                 c.goal.kind == Goal::Kind::None ? "none" : GoalText(c.goal).c_str(), ratios.size(),
                 c.placement.empty() ? "" : "  ", c.placement.c_str());
+    if (!c.note.empty()) std::printf("    (%s)\n", c.note.c_str());
     std::fflush(stdout);
 
     std::ostringstream row;
@@ -285,7 +294,8 @@ void Harness::Compare(const Comparison& c) {
         << ", \"unit\": " << JsonString(c.unit) << ", \"ratio\": {\"median\": " << JsonNumber(median)
         << ", \"p10\": " << JsonNumber(p10) << ", \"p90\": " << JsonNumber(p90) << "}"
         << ", \"goal\": " << GoalJson(c.goal) << ", \"verdict\": " << JsonString(verdict)
-        << ", \"rounds\": " << ratios.size() << ", \"placement\": " << JsonString(c.placement) << ", \"ratios\": [";
+        << ", \"rounds\": " << ratios.size() << ", \"placement\": " << JsonString(c.placement) << ", \"note\": " << JsonString(c.note)
+        << ", \"ratios\": [";
     for (std::size_t i = 0; i < ratios.size(); ++i) row << (i ? ", " : "") << JsonNumber(ratios[i]);
     row << "]}";
     rows_.push_back(row.str());

@@ -44,7 +44,7 @@
 //
 // The JSON file (--json) holds, per comparison: target, the names and median
 // nanoseconds per operation of A and B, the ratio's median/p10/p90, the goal,
-// the verdict, the rounds, the placement; and the CPU model and the load
+// the verdict, the rounds, the placement, the note; and the CPU model and the load
 // average. bench/harness.py writes the same shape for the Python benchmarks
 // and bench/report.py merges, prints and counts the runs.
 
@@ -62,6 +62,13 @@ enum class Clock { Wall, ThreadCpu };
 // A block that times `body(iterations)` with `clock`.
 Block Timed(std::function<void(uint64_t iterations)> body, Clock clock = Clock::Wall);
 
+// Keeps `value` (and every store before it) from being optimised away, as
+// a loop body that only computes would be.
+template <typename T>
+inline void Keep(const T& value) {
+    asm volatile("" : : "r,m"(value) : "memory");
+}
+
 // Nanoseconds on each clock, for blocks that time themselves.
 uint64_t WallNanoseconds();
 uint64_t ThreadCpuNanoseconds();
@@ -77,6 +84,9 @@ inline Goal NoGoal() { return {}; }
 struct Side {
     std::string name{};
     Block run{};
+    // What one iteration stands for in the printed unit, e.g. the
+    // declarations of one start-up: the figures are per operation.
+    double operations = 1;
 };
 
 struct Comparison {
@@ -87,6 +97,7 @@ struct Comparison {
     std::string placement{};  // e.g. Describe(PickCpuPair()); empty when unpinned
     uint64_t iterations = 0;  // per block; 0 calibrates to --block-ms
     int rounds = 0;           // 0 takes --rounds
+    std::string note{};       // how the two sides are set up, when it matters to the reader
 };
 
 // A figure measured once (deterministic, e.g. bytes), judged directly.
