@@ -53,20 +53,31 @@ Variables& TheVariables() {
 // shared), so the core is given up rather than spun away for a whole slice.
 constexpr int kSpinsBeforeYield = 1024;
 
+// A partner gone for this long (killed, or never scheduled) ends the block
+// as failed rather than leave the other side spinning, at real-time priority.
+constexpr uint64_t kGiveUpNs = 2000000000;
+constexpr int32_t kGaveUp = -2;
+
 int32_t AwaitChange(Channel& channel, int32_t last, bool partner) {
+    const uint64_t start = hb::WallNanoseconds();
     for (int spins = 1;; ++spins) {
         const int32_t value = partner ? channel.PartnerReceive() : channel.Receive();
         if (value != last) return value;
-        if (spins % kSpinsBeforeYield == 0) sched_yield();
+        if (spins % kSpinsBeforeYield == 0) {
+            sched_yield();
+            if (hb::WallNanoseconds() - start > kGiveUpNs) return kGaveUp;
+        }
     }
 }
 
 // One block: a partner forked for it, both processes pinned to the same two
-// CPUs in every block of every side, one untimed round trip so that the
-// partner is running, then `iterations` timed round trips. Wall time.
+// CPUs in every block of every side and at real-time priority where that is
+// permitted, one untimed round trip so that the partner is running, then
+// `iterations` timed round trips. Wall time.
 double RunPingPong(Channel& channel, bool spins, uint64_t iterations) {
     const hb::CpuPair pair = hb::PickCpuPair();
     hb::PinThisThread(pair.first);
+    const hb::RealTimeBlock realTime;
     if (spins) {  // both lines back to 0, where the counter starts
         channel.Send(0);
         channel.PartnerSend(0);
@@ -79,7 +90,7 @@ double RunPingPong(Channel& channel, bool spins, uint64_t iterations) {
         int32_t last = 0;
         for (;;) {
             const int32_t value = spins ? AwaitChange(channel, last, true) : channel.PartnerReceive();
-            if (value == kStop) _exit(0);
+            if (value == kStop || value == kGaveUp) _exit(value == kStop ? 0 : 1);
             channel.PartnerSend(value);
             last = value;
         }
@@ -90,7 +101,7 @@ double RunPingPong(Channel& channel, bool spins, uint64_t iterations) {
         ++counter;
         channel.Send(counter);
         if (spins) {
-            AwaitChange(channel, counter - 1, false);
+            inTurn = AwaitChange(channel, counter - 1, false) == counter;
         } else if (channel.Receive() != counter) {
             inTurn = false;
         }
@@ -102,7 +113,7 @@ double RunPingPong(Channel& channel, bool spins, uint64_t iterations) {
     channel.Send(kStop);
     int status = 0;
     waitpid(child, &status, 0);
-    if (!inTurn) std::fprintf(stderr, "tolsa_bench_pingpong: the pipe partner answered out of turn\n");
+    if (!inTurn) std::fprintf(stderr, "tolsa_bench_pingpong: the partner answered out of turn or not at all\n");
     return inTurn && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? static_cast<double>(elapsed) : -1;
 }
 
@@ -218,7 +229,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tolsa_bench_pingpong: cannot make the shared lines or the pipes\n");
         return 1;
     }
-    const std::string placement = hb::Describe(hb::PickCpuPair());
+    const std::string placement = hb::Describe(hb::PickCpuPair()) +
+                                  (hb::RealTimeBlock::Permitted() ? ", real-time priority" : ", normal priority");
     const hb::Side byIndex = Side<LibraryByIndex>("PingPongByIndex", true);
     const hb::Side byName = Side<LibraryByName>("PingPongByName", true);
     const hb::Side rawLines{"PingPongRaw", [raw](uint64_t n) { return RunPingPong(*raw, true, n); }};

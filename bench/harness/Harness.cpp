@@ -161,20 +161,24 @@ const char* Verdict(const Goal& goal, double p10, double p90) {
 }
 
 CpuPair PickCpuPair() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CpuPair pair;
-    if (sched_getaffinity(0, sizeof set, &set) != 0) return pair;
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-        if (!CPU_ISSET(cpu, &set)) continue;
-        if (pair.first < 0) {
-            pair.first = cpu;
-        } else {
-            pair.second = cpu;
-            return pair;
+    // Once: pinning narrows the affinity set that a later call would read.
+    static const CpuPair pair = [] {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CpuPair found;
+        if (sched_getaffinity(0, sizeof set, &set) != 0) return found;
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (!CPU_ISSET(cpu, &set)) continue;
+            if (found.first < 0) {
+                found.first = cpu;
+            } else {
+                found.second = cpu;
+                return found;
+            }
         }
-    }
-    return {};
+        return CpuPair{};
+    }();
+    return pair;
 }
 
 bool PinThisThread(int cpu) {
@@ -196,6 +200,23 @@ std::string Describe(const CpuPair& pair) {
     std::string text = "cpu " + std::to_string(pair.first) + " + cpu " + std::to_string(pair.second);
     if (core1.empty() || core2.empty()) return text;
     return text + (core1 == core2 && package1 == package2 ? " (SMT siblings)" : " (separate cores)");
+}
+
+RealTimeBlock::RealTimeBlock() {
+    sched_param lowest{};
+    lowest.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    active_ = sched_setscheduler(0, SCHED_FIFO, &lowest) == 0;
+}
+
+RealTimeBlock::~RealTimeBlock() {
+    if (!active_) return;
+    sched_param normal{};
+    sched_setscheduler(0, SCHED_OTHER, &normal);
+}
+
+bool RealTimeBlock::Permitted() {
+    static const bool permitted = RealTimeBlock().Active();
+    return permitted;
 }
 
 Harness::Harness(std::string program, int argc, char** argv) : program_(std::move(program)) {

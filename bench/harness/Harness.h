@@ -39,8 +39,9 @@
 //
 // Cross-process pairs: PickCpuPair() gives two CPUs of this process's
 // affinity set; pin both sides of A and of B to the same two in every block
-// (PinThisThread in the parent, and in the child after fork) and put
-// Describe(pair) in `.placement`.
+// (PinThisThread in the parent, and in the child after fork), hold a
+// RealTimeBlock across the fork and the timed part of each block, and put
+// Describe(pair) (and whether real-time priority was had) in `.placement`.
 //
 // The JSON file (--json) holds, per comparison: target, the names and median
 // nanoseconds per operation of A and B, the ratio's median/p10/p90, the goal,
@@ -119,10 +120,31 @@ const char* Verdict(const Goal& goal, double p10, double p90);
 struct CpuPair {
     int first = -1, second = -1;  // -1: fewer than two CPUs allowed
 };
+// The first two CPUs of this process's affinity set, read at the first call
+// and the same on every call after it (pinning narrows the set).
 CpuPair PickCpuPair();
 bool PinThisThread(int cpu);  // false when the CPU is not allowed
 // "cpu 0 + cpu 1 (separate cores)", or "(SMT siblings)", from /sys topology.
 std::string Describe(const CpuPair& pair);
+
+// While it lives, the calling thread runs at the lowest real-time priority
+// (SCHED_FIFO 1), and so does any process it forks: two spinning processes
+// of a pair are then not interleaved with the other work on the machine,
+// which otherwise sets the round trip. The kernel still keeps 5% of every
+// second for everything else. Where it is not permitted (not root), nothing
+// changes and Active() says so. Keep the spin loops bounded in time.
+class RealTimeBlock {
+public:
+    RealTimeBlock();
+    ~RealTimeBlock();
+    RealTimeBlock(const RealTimeBlock&) = delete;
+    RealTimeBlock& operator=(const RealTimeBlock&) = delete;
+    bool Active() const { return active_; }
+    static bool Permitted();  // tries once, for the placement text
+
+private:
+    bool active_ = false;
+};
 
 class Harness {
 public:
