@@ -214,6 +214,8 @@ int main(int argc, char** argv) {
                          .a = library(count),
                          .b = floor(count),
                          .goal = hb::AtMost(1.5),
+                         // Seconds each at 1,000,000: one per block, no calibration.
+                         .iterations = count >= 1000000 ? 1u : 0u,
                          .rounds = count >= 1000000 ? 9 : 0,
                          .note = kLikeForLike});
     }
