@@ -20,7 +20,9 @@
 //       if (harness.Done()) return harness.ExitCode();             // --help or a bad argument
 //       harness.Compare({
 //           .target = "read by index $ at 1000 <= 2x floor",   // stable key across runs
-//           .a = {"ReadByIndex/$", hb::Timed([&](uint64_t n) { for (uint64_t i = 0; i < n; ++i) ...; })},
+//           .a = {"ReadByIndex/$", hb::Timed([&](uint64_t n) {
+//                     for (uint64_t i = 0; i < n; ++i) hb::Keep(TolsaReadVar(...));
+//                 }, hb::Clock::ThreadCpu)},
 //           .b = {"FloorReadByIndex/$", hb::Timed(...)},
 //           .goal = hb::AtMost(2.0),                            // on median A / B; hb::AtLeast(50), hb::NoGoal()
 //       });
@@ -35,7 +37,11 @@
 // of its work (a forked partner, a server started first) times itself.
 // Unless `iterations` is set, each side is calibrated once, before the
 // rounds, to last about --block-ms. A block that returns a negative number
-// marks the side failed; the comparison's verdict is then "failed".
+// marks the side failed; the comparison's verdict is then "failed". A Side's
+// `operations` says what one iteration stands for (e.g. the declarations of
+// one start-up), so that the figures are per operation; `.note` says how the
+// two sides are set up when the reader needs it; `.rounds` overrides --rounds
+// for long blocks. Keep(x) keeps a computed value from being optimised away.
 //
 // Cross-process pairs: PickCpuPair() gives two CPUs of this process's
 // affinity set; pin both sides of A and of B to the same two in every block
@@ -45,8 +51,8 @@
 //
 // The JSON file (--json) holds, per comparison: target, the names and median
 // nanoseconds per operation of A and B, the ratio's median/p10/p90, the goal,
-// the verdict, the rounds, the placement, the note; and the CPU model and the load
-// average. bench/harness.py writes the same shape for the Python benchmarks
+// the verdict, the rounds, the placement, the note, the per-round ratios; and
+// the CPU model and the load average. bench/harness.py writes the same shape for the Python benchmarks
 // and bench/report.py merges, prints and counts the runs.
 
 #include <cstdint>
