@@ -4,8 +4,6 @@
 // Every access follows one precomputed random sequence, so that no loop
 // walks the records in order and the caches see what a real caller gives them.
 
-#include <benchmark/benchmark.h>
-
 #include <boost/interprocess/managed_shared_memory.hpp>
 #include <cstdio>
 #include <cstring>
@@ -16,11 +14,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "harness/Harness.h"
 #include "tolsa.h"
 
 namespace {
 
 namespace bip = boost::interprocess;
+namespace hb = tolsa::bench;
 
 constexpr std::size_t kSequenceLength = 1u << 17;  // longer than either area
 constexpr std::size_t kSequenceMask = kSequenceLength - 1;
@@ -88,62 +88,59 @@ bool PrepareArea() {
     return true;
 }
 
-// ---- By index -----------------------------------------------------------
+// ---- Blocks ---------------------------------------------------------------
 
-void ReadByIndex(benchmark::State& state, int slot) {
-    const std::vector<int32_t>& sequence = TheArea().byLetter[slot];
-    Buffers buffers;
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(TolsaReadVar(sequence[i++ & kSequenceMask], buffers.destination));
-        benchmark::ClobberMemory();
+// One pass over the start of `sequence` per block: A and B see the same
+// indices or names in the same order. CPU time: one thread, and other load on
+// the shared cores disturbs it less than the wall clock.
+template <typename Item, typename Call>
+hb::Block Over(const std::vector<Item>& sequence, Call call) {
+    return hb::Timed(
+        [&sequence, call](uint64_t iterations) {
+            for (uint64_t i = 0; i < iterations; ++i) hb::Keep(call(sequence[i & kSequenceMask]));
+        },
+        hb::Clock::ThreadCpu);
+}
+
+Buffers& TheBuffers() {
+    static Buffers buffers;
+    return buffers;
+}
+
+// The copy of a record's size that a caller who knows the sizes writes: one
+// fixed move for each size of the type table, none through a call.
+void CopySize(void* to, const void* from, int32_t size) {
+    switch (size) {
+        case 1: std::memcpy(to, from, 1); return;
+        case 2: std::memcpy(to, from, 2); return;
+        case 4: std::memcpy(to, from, 4); return;
+        case 8: std::memcpy(to, from, 8); return;
+        case 63: std::memcpy(to, from, 63); return;
+        default:
+            if (size > 0 && size <= 64) std::memcpy(to, from, static_cast<std::size_t>(size));
     }
 }
 
-// The floor: a range check and a copy of the record's size out of the
-// mapped page, with nothing around it.
-void FloorReadByIndex(benchmark::State& state, int slot) {
-    const Area& area = TheArea();
-    const std::vector<int32_t>& sequence = area.byLetter[slot];
-    TolsaVariableRecord* const base = area.base;
-    const int32_t count = area.count;
-    Buffers buffers;
-    std::size_t i = 0;
-    for (auto _ : state) {
-        const int32_t index = sequence[i++ & kSequenceMask];
-        int32_t result = -1;
-        if (index >= 0 && index < count) {
-            std::memcpy(buffers.destination, base[index].value, static_cast<std::size_t>(base[index].size));
-            result = 0;
-        }
-        benchmark::DoNotOptimize(result);
-        benchmark::ClobberMemory();
-    }
+// The floor of a read by index: a range check and a copy of the record's
+// size out of the mapped page, with nothing around it.
+auto FloorRead() {
+    return [base = TheArea().base, count = TheArea().count, to = TheBuffers().destination](int32_t index) {
+        if (index < 0 || index >= count) return -1;
+        CopySize(to, base[index].value, base[index].size);
+        return 0;
+    };
 }
 
-void WriteByIndex(benchmark::State& state, int slot) {
-    const std::vector<int32_t>& sequence = TheArea().byLetter[slot];
-    Buffers buffers;
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(TolsaWriteVar(sequence[i++ & kSequenceMask], buffers.source));
-        benchmark::ClobberMemory();
-    }
-}
-
-// ---- By name --------------------------------------------------------------
-
-template <typename Call>
-void ByName(benchmark::State& state, const std::vector<const char*>& sequence, Call call) {
-    std::size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(call(sequence[i++ & kSequenceMask]));
-        benchmark::ClobberMemory();
-    }
+// The floor of a write by index: the same, the other way.
+auto FloorWrite() {
+    return [base = TheArea().base, count = TheArea().count, from = TheBuffers().source](int32_t index) {
+        if (index < 0 || index >= count) return -1;
+        CopySize(base[index].value, from, base[index].size);
+        return 0;
+    };
 }
 
 // ---- Peers ----------------------------------------------------------------
-
 struct TransparentHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
@@ -200,51 +197,88 @@ BoostSegment& Boost() {
     return segment;
 }
 
-void RegisterAll() {
-    static Buffers buffers;
+void CompareAll(hb::Harness& harness) {
     static const char* const kLetterNames[3] = {"L", "D", "$"};
+    Buffers& buffers = TheBuffers();
     Area& area = TheArea();
+    const std::string at = " at " + std::to_string(area.count);
     for (int slot = 0; slot < 3; ++slot) {
         const std::string letter = kLetterNames[slot];
-        benchmark::RegisterBenchmark(("ReadByIndex/" + letter).c_str(), ReadByIndex, slot);
-        benchmark::RegisterBenchmark(("FloorReadByIndex/" + letter).c_str(), FloorReadByIndex, slot);
-        benchmark::RegisterBenchmark(("WriteByIndex/" + letter).c_str(), WriteByIndex, slot);
+        harness.Compare({.target = "read by index " + letter + at + " <= 2x floor",
+                         .a = {"ReadByIndex/" + letter, Over(area.byLetter[slot], [&buffers](int32_t i) {
+                                   return TolsaReadVar(i, buffers.destination);
+                               })},
+                         .b = {"FloorReadByIndex/" + letter, Over(area.byLetter[slot], FloorRead())},
+                         .goal = hb::AtMost(2.0)});
     }
-    auto byName = [](const char* name, const std::vector<const char*>& sequence, auto call) {
-        benchmark::RegisterBenchmark(name, [&sequence, call](benchmark::State& state) { ByName(state, sequence, call); });
+    for (int slot = 0; slot < 3; ++slot) {
+        const std::string letter = kLetterNames[slot];
+        harness.Compare({.target = "write by index " + letter + at + " (no goal)",
+                         .a = {"WriteByIndex/" + letter, Over(area.byLetter[slot], [&buffers](int32_t i) {
+                                   return TolsaWriteVar(i, buffers.source);
+                               })},
+                         .b = {"FloorWriteByIndex/" + letter, Over(area.byLetter[slot], FloorWrite())},
+                         .goal = hb::NoGoal()});
+    }
+
+    // By name, against what a user would pick instead.
+    const hb::Side mapString{"PeerMapString", Over(area.anyName, [&buffers](const char* n) {
+                                 const StringMap& map = PeerMap<StringMap>();
+                                 const auto found = map.find(n);  // builds a std::string, as a const char* caller must
+                                 return CopyOut(found != map.end() ? found->second : nullptr, buffers.destination);
+                             })};
+    const hb::Side boostFind{"PeerBoostFind", Over(area.anyName, [&buffers](const char* n) {
+                                 const auto found = Boost().Segment().find<BoostValue>(n);
+                                 if (found.first == nullptr) return -3;
+                                 std::memcpy(buffers.destination, found.first->bytes,
+                                             static_cast<std::size_t>(found.first->size));
+                                 return 0;
+                             })};
+    const hb::Side readByName{"ReadByName", Over(area.anyName, [&buffers](const char* n) {
+                                  return TolsaReadVarName(n, buffers.destination);
+                              })};
+    const hb::Side writeByName{"WriteByName", Over(area.anyName, [&buffers](const char* n) {
+                                   return TolsaWriteVarName(n, buffers.source);
+                               })};
+    for (const hb::Side* side : {&readByName, &writeByName}) {
+        harness.Compare({.target = side->name + at + " <= 1x map<string>", .a = *side, .b = mapString,
+                         .goal = hb::AtMost(1.0)});
+        harness.Compare({.target = "Boost find >= 3x " + side->name + at, .a = boostFind, .b = *side,
+                         .goal = hb::AtLeast(3.0)});
+    }
+
+    // The typed and family calls, beside the same peer.
+    const auto byName = [&](const char* name, const std::vector<const char*>& sequence, auto call) {
+        harness.Compare({.target = std::string(name) + at + " vs map<string> (no goal)",
+                         .a = {name, Over(sequence, call)},
+                         .b = mapString,
+                         .goal = hb::NoGoal()});
     };
-    byName("ReadByName", area.anyName, [](const char* n) { return TolsaReadVarName(n, buffers.destination); });
-    byName("WriteByName", area.anyName, [](const char* n) { return TolsaWriteVarName(n, buffers.source); });
     byName("ReadInt32", area.nameByLetter[0], [](const char* n) { return TolsaReadInt32(n); });
     byName("WriteInt32", area.nameByLetter[0], [](const char* n) { return TolsaWriteInt32(n, 42); });
     byName("ReadDouble", area.nameByLetter[1], [](const char* n) { return TolsaReadDouble(n); });
     byName("WriteDouble", area.nameByLetter[1], [](const char* n) { return TolsaWriteDouble(n, 4.2); });
-    byName("ReadString", area.nameByLetter[2], [](const char* n) { return TolsaReadString(n, reinterpret_cast<char*>(buffers.destination)); });
-    byName("WriteString", area.nameByLetter[2], [](const char* n) { return TolsaWriteString(n, buffers.source); });
+    byName("ReadString", area.nameByLetter[2],
+           [&buffers](const char* n) { return TolsaReadString(n, reinterpret_cast<char*>(buffers.destination)); });
+    byName("WriteString", area.nameByLetter[2], [&buffers](const char* n) { return TolsaWriteString(n, buffers.source); });
     byName("GetPointerVarName", area.anyName, [](const char* n) { return TolsaGetPointerVarName(n); });
-    byName("FamilyReadVarName", area.iorshDeclared, [](const char* n) { return IORShReadVarName(n, buffers.destination); });
-
-    byName("PeerMapString", area.anyName, [](const char* n) {
-        const StringMap& map = PeerMap<StringMap>();
-        const auto found = map.find(n);  // builds a std::string, as a const char* caller must
-        return CopyOut(found != map.end() ? found->second : nullptr, buffers.destination);
-    });
-    byName("PeerMapStringView", area.anyName, [](const char* n) {
-        const ViewMap& map = PeerMap<ViewMap>();
-        const auto found = map.find(std::string_view(n));
-        return CopyOut(found != map.end() ? found->second : nullptr, buffers.destination);
-    });
-    byName("PeerBoostFind", area.anyName, [](const char* n) {
-        const auto found = Boost().Segment().find<BoostValue>(n);
-        if (found.first == nullptr) return -3;
-        std::memcpy(buffers.destination, found.first->bytes, static_cast<std::size_t>(found.first->size));
-        return 0;
-    });
+    byName("FamilyReadVarName", area.iorshDeclared,
+           [&buffers](const char* n) { return IORShReadVarName(n, buffers.destination); });
+    harness.Compare({.target = "map<string_view> vs map<string>" + at + " (no goal)",
+                     .a = {"PeerMapStringView", Over(area.anyName, [&buffers](const char* n) {
+                               const ViewMap& map = PeerMap<ViewMap>();
+                               const auto found = map.find(std::string_view(n));
+                               return CopyOut(found != map.end() ? found->second : nullptr, buffers.destination);
+                           })},
+                     .b = mapString,
+                     .goal = hb::NoGoal()});
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    hb::Harness harness("tolsa_bench_access", argc, argv);
+    if (harness.Done()) return harness.ExitCode();
     if (!PrepareArea()) {
         std::fprintf(stderr, "tolsa_bench_access: no area with L, D and $ variables (write /kestor first)\n");
         return 2;
@@ -253,11 +287,6 @@ int main(int argc, char** argv) {
     PeerMap<StringMap>();
     PeerMap<ViewMap>();
     Boost();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RegisterAll();
-    benchmark::AddCustomContext("variables", std::to_string(TheArea().count));
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    CompareAll(harness);
+    return harness.Finish();
 }

@@ -5,8 +5,6 @@
 // echoes each new value; both spin, and give up the core after a long spin
 // so that on a busy machine neither burns the slice the other one needs.
 
-#include <benchmark/benchmark.h>
-
 #include <sched.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -17,11 +15,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "harness/Harness.h"
 #include "tolsa.h"
 
 namespace {
+
+namespace hb = tolsa::bench;
 
 constexpr int32_t kStop = -1;
 
@@ -51,53 +53,72 @@ Variables& TheVariables() {
 // shared), so the core is given up rather than spun away for a whole slice.
 constexpr int kSpinsBeforeYield = 1024;
 
+// A partner gone for this long (killed, or never scheduled) ends the block
+// as failed rather than leave the other side spinning, at real-time priority.
+constexpr uint64_t kGiveUpNs = 2000000000;
+constexpr int32_t kGaveUp = -2;
+
 int32_t AwaitChange(Channel& channel, int32_t last, bool partner) {
+    const uint64_t start = hb::WallNanoseconds();
     for (int spins = 1;; ++spins) {
         const int32_t value = partner ? channel.PartnerReceive() : channel.Receive();
         if (value != last) return value;
-        if (spins % kSpinsBeforeYield == 0) sched_yield();
+        if (spins % kSpinsBeforeYield == 0) {
+            sched_yield();
+            if (hb::WallNanoseconds() - start > kGiveUpNs) return kGaveUp;
+        }
     }
 }
 
-void RunPingPong(benchmark::State& state, Channel& channel, bool spins) {
-    const pid_t child = fork();
-    if (child < 0) {
-        state.SkipWithError("fork failed");
-        return;
+// One block: a partner forked for it, both processes pinned to the same two
+// CPUs in every block of every side and at real-time priority where that is
+// permitted, one untimed round trip so that the partner is running, then
+// `iterations` timed round trips. Wall time.
+double RunPingPong(Channel& channel, bool spins, uint64_t iterations) {
+    const hb::CpuPair pair = hb::PickCpuPair();
+    hb::PinThisThread(pair.first);
+    const hb::RealTimeBlock realTime;
+    if (spins) {  // both lines back to 0, where the counter starts
+        channel.Send(0);
+        channel.PartnerSend(0);
     }
+    const pid_t child = fork();
+    if (child < 0) return -1;
     if (child == 0) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
+        hb::PinThisThread(pair.second);
         int32_t last = 0;
         for (;;) {
             const int32_t value = spins ? AwaitChange(channel, last, true) : channel.PartnerReceive();
-            if (value == kStop) _exit(0);
+            if (value == kStop || value == kGaveUp) _exit(value == kStop ? 0 : 1);
             channel.PartnerSend(value);
             last = value;
         }
     }
+    bool inTurn = true;
     int32_t counter = 0;
-    for (auto _ : state) {
+    const auto roundTrip = [&] {
         ++counter;
         channel.Send(counter);
         if (spins) {
-            AwaitChange(channel, counter - 1, false);
+            inTurn = AwaitChange(channel, counter - 1, false) == counter;
         } else if (channel.Receive() != counter) {
-            state.SkipWithError("pipe partner answered out of turn");
-            break;
+            inTurn = false;
         }
-    }
+    };
+    roundTrip();
+    const uint64_t start = hb::WallNanoseconds();
+    for (uint64_t i = 0; i < iterations && inTurn; ++i) roundTrip();
+    const uint64_t elapsed = hb::WallNanoseconds() - start;
     channel.Send(kStop);
     int status = 0;
     waitpid(child, &status, 0);
+    if (!inTurn) std::fprintf(stderr, "tolsa_bench_pingpong: the partner answered out of turn or not at all\n");
+    return inTurn && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? static_cast<double>(elapsed) : -1;
 }
 
 struct LibraryByIndex final : Channel {
     const Variables& v = TheVariables();
-    LibraryByIndex() {
-        const int32_t zero = 0;
-        TolsaWriteVar(v.there, &zero);
-        TolsaWriteVar(v.back, &zero);
-    }
     void Send(int32_t value) override { TolsaWriteVar(v.there, &value); }
     int32_t Receive() override {
         int32_t value = 0;
@@ -114,11 +135,6 @@ struct LibraryByIndex final : Channel {
 
 struct LibraryByName final : Channel {
     const Variables& v = TheVariables();
-    LibraryByName() {
-        const int32_t zero = 0;
-        TolsaWriteVarName(v.thereName.c_str(), &zero);
-        TolsaWriteVarName(v.backName.c_str(), &zero);
-    }
     void Send(int32_t value) override { TolsaWriteVarName(v.thereName.c_str(), &value); }
     int32_t Receive() override {
         int32_t value = 0;
@@ -177,26 +193,11 @@ struct Pipes final : Channel {
     void PartnerSend(int32_t value) override { WriteTo(back[1], value); }
 };
 
-void PingPongByIndex(benchmark::State& state) {
-    LibraryByIndex channel;
-    RunPingPong(state, channel, true);
-}
-
-void PingPongByName(benchmark::State& state) {
-    LibraryByName channel;
-    RunPingPong(state, channel, true);
-}
-
-void PingPongRaw(benchmark::State& state) {
-    RawCacheLines channel;
-    if (channel.lines == nullptr) return state.SkipWithError("mmap failed");
-    RunPingPong(state, channel, true);
-}
-
-void PingPongPipe(benchmark::State& state) {
-    Pipes channel;
-    if (!channel.ok) return state.SkipWithError("pipe failed");
-    RunPingPong(state, channel, false);
+// A side whose channel lives as long as the comparison.
+template <typename ChannelType>
+hb::Side Side(const char* name, bool spins) {
+    auto channel = std::make_shared<ChannelType>();
+    return {name, [channel, spins](uint64_t iterations) { return RunPingPong(*channel, spins, iterations); }};
 }
 
 bool FindTwoLongs() {
@@ -215,19 +216,31 @@ bool FindTwoLongs() {
 
 }  // namespace
 
-BENCHMARK(PingPongByIndex)->UseRealTime();
-BENCHMARK(PingPongByName)->UseRealTime();
-BENCHMARK(PingPongRaw)->UseRealTime();
-BENCHMARK(PingPongPipe)->UseRealTime();
-
 int main(int argc, char** argv) {
+    hb::Harness harness("tolsa_bench_pingpong", argc, argv);
+    if (harness.Done()) return harness.ExitCode();
     if (!FindTwoLongs()) {
         std::fprintf(stderr, "tolsa_bench_pingpong: the area holds no two L variables (write /kestor first)\n");
         return 2;
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    auto raw = std::make_shared<RawCacheLines>();
+    auto pipes = std::make_shared<Pipes>();
+    if (raw->lines == nullptr || !pipes->ok) {
+        std::fprintf(stderr, "tolsa_bench_pingpong: cannot make the shared lines or the pipes\n");
+        return 1;
+    }
+    const std::string placement = hb::Describe(hb::PickCpuPair()) +
+                                  (hb::RealTimeBlock::Permitted() ? ", real-time priority" : ", normal priority");
+    const hb::Side byIndex = Side<LibraryByIndex>("PingPongByIndex", true);
+    const hb::Side byName = Side<LibraryByName>("PingPongByName", true);
+    const hb::Side rawLines{"PingPongRaw", [raw](uint64_t n) { return RunPingPong(*raw, true, n); }};
+    const hb::Side pipe{"PingPongPipe", [pipes](uint64_t n) { return RunPingPong(*pipes, false, n); }};
+    const std::string note = "a partner process forked per block; wall time of the round trips only";
+    harness.Compare({.target = "round trip by index <= 1.5x raw cache line", .a = byIndex, .b = rawLines,
+                     .goal = hb::AtMost(1.5), .placement = placement, .note = note});
+    harness.Compare({.target = "pipe >= 50x round trip by index", .a = pipe, .b = byIndex,
+                     .goal = hb::AtLeast(50), .placement = placement, .note = note});
+    harness.Compare({.target = "round trip by name vs raw cache line (no goal)", .a = byName, .b = rawLines,
+                     .goal = hb::NoGoal(), .placement = placement, .note = note});
+    return harness.Finish();
 }

@@ -123,9 +123,14 @@ TEST(ValueCopy, StringReadWritesExactly64Bytes) {
         {std::string("abc\0efgh", 8) + std::string(56, 'x'), Padded("abc")},  // what a write by name leaves
         {Padded("", 64), Padded("")},
         {Chars(64), Chars(63) + '\0'},  // another program left no terminator
+        {Chars(63) + '\0', Chars(63) + '\0'},  // the longest string whose tail is clear
+        {std::string(63, '\0') + 'z', Padded("")},  // a stray byte 63 only
+        {Padded("abc", 62) + "z" + '\0', Padded("abc")},  // a stray byte inside the clear tail
+        {std::string("abc\0", 4) + Chars(60, 'A'), Padded("abc")},  // a stray byte in every 16
     };
     for (const auto& c : cases) {
         Records records('$', 63);
+        ASSERT_EQ(c.value.size(), 64u);
         std::memcpy(records.r().value, c.value.data(), 64);
         Buffer destination;
         ReadCopy(records.r(), destination.bytes.data());
