@@ -4,6 +4,8 @@
 // tolsa.exe with the Windows agent under wine.
 
 #include <dirent.h>
+#include <pty.h>
+#include <sys/wait.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -239,6 +241,62 @@ TEST_F(AttachTest, RecordingEndsCleanlyOnInterruptAndStopsWithThreeWhenTheAreaIs
     const std::string text = ReadFile(file);
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
     EXPECT_GE(Rows(file), 3u);
+}
+
+// Runs the native tool on a pseudo-terminal and returns all it wrote there.
+std::string OnTerminal(const std::vector<std::string>& arguments, int& status) {
+    std::vector<std::string> words = {ToolProgram()};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    std::string out;
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<std::size_t>(n));
+    close(terminal);
+    waitpid(pid, &status, 0);
+    status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+TEST_F(AttachTest, OnATerminalRecordAndReplayRedrawAStatusLine) {
+    if (Wine()) GTEST_SKIP() << "a pseudo-terminal is not a console under wine";
+    Start();
+    const std::string file = "/kestor/tty.csv";
+    int status = -1;
+    std::string out = OnTerminal({"record", "--output", file, "--count", "3", "--interval", "300"}, status);
+    EXPECT_EQ(status, 0) << out;
+    // Redrawn in place: a carriage return, the status, the rest of the line cleared.
+    EXPECT_NE(out.find("\rtolsa record: 1 row, 0 s, "), std::string::npos) << out;
+    EXPECT_NE(out.find("\rtolsa record: 3 rows in " + file + "\x1b[K"), std::string::npos) << out;
+    out = OnTerminal({"replay", file}, status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("\rtolsa replay: 3 rows played of 3, next none (Ctrl-C stops)\x1b[K"), std::string::npos) << out;
+}
+
+// --loop starts over after the last row until Ctrl-C, which stops between rows.
+TEST_F(AttachTest, ReplayLoopsUntilInterrupted) {
+    if (Wine()) GTEST_SKIP() << "Ctrl-C reaches a native program only";
+    Start();
+    const std::string file = "/kestor/loop.csv", seen = "/kestor/seen.csv";
+    WriteFile(file, "time,IORSH_Counter\n2026-12-10T14:00:00Z,1\n2026-12-10T14:00:00.1Z,2\n2026-12-10T14:00:00.2Z,3\n");
+    ToolProcess record({"record", "IORSH_Counter", "--output", seen, "--changes", "--count", "8", "--interval", "5"});
+    ASSERT_TRUE(WaitForRows(seen, 2));
+    ToolProcess replay({"replay", file, "--loop"});
+    ASSERT_TRUE(WaitForRows(seen, 9)) << ReadFile(seen);
+    EXPECT_EQ(record.Finish().status, 0);
+    replay.Signal(SIGINT);
+    const auto result = replay.Finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+    const auto values = Values(seen);
+    EXPECT_EQ(std::vector<std::string>(values.begin() + 2, values.end()),
+              (std::vector<std::string>{"1", "2", "3", "1", "2", "3", "1"}));
 }
 
 TEST_F(AttachTest, ReplayChecksTheWholeFileFirstAndWritesNothingOnAnError) {

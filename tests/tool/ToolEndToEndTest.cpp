@@ -224,6 +224,7 @@ TEST_F(ToolTest, NoSubcommandChangesTheLogOrANameTypeOrSize) {
         if (!Sampled(i) && runs[i][0] != "replay" && runs[i][0] != "record") continue;
         const auto result = RunTool(runs[i]);
         EXPECT_EQ(result.status, 0) << runs[i][0] << ": " << result.err;
+        EXPECT_EQ(result.err, "") << runs[i][0] << ": no status line when stderr is not a terminal";
         EXPECT_TRUE(state() == before) << runs[i][0] << " changed a name, type, size or the log";
     }
     e2e::RemoveKestorFile("passive.csv");
