@@ -37,6 +37,7 @@ expect_listing() {  # label, root, expected paths...
   else fail "$label: files differ (< expected, > found):"; cat "$work/diff.txt" >&2; fi
 }
 build_type() { sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$1/CMakeCache.txt" | tr '[:upper:]' '[:lower:]'; }
+has_bridge() { [ -f tools/bridge/main.cpp ]; }  # on Windows only when its libmosquitto was built
 
 # Every consumer run sees the same three variables in a fresh area, and
 # leaves none behind for the steps after this one; each run writes its own
@@ -63,6 +64,19 @@ linux_files() {  # the installed files under a prefix
     lib/pkgconfig/tolsa64.pc lib/cmake/tolsa/tolsaConfig.cmake lib/cmake/tolsa/tolsaConfigVersion.cmake \
     lib/cmake/tolsa/tolsaTargets.cmake "lib/cmake/tolsa/tolsaTargets-$bt.cmake"
   echo bin/tolsa
+  if has_bridge; then echo bin/tolsa-bridge; fi
+  python_files lib/python3/dist-packages
+  echo lib/python3/dist-packages/tolsa/libtolsa64.so.4
+}
+python_files() {  # the Python package's files under a folder
+  (cd python && find tolsa \( -name '*.py' -o -name py.typed \) -not -path '*/__pycache__/*' | sed "s|^|$1/|")
+}
+check_python() {  # label, prefix: Debian's python3 finds the library of the same tree
+  local label=$1 site=$2/lib/python3/dist-packages out want
+  out=$(env -u TOLSA_LIBRARY PYTHONPATH="$site" /usr/bin/python3 -c 'import os, tolsa
+print(os.path.realpath(tolsa.library_path), tolsa.names())' 2>&1 || true)
+  want="$(realpath "$2/lib/libtolsa64.so.$version") ['IORSH_Speed', 'IORSH_Label', 'MEMSH_Mode']"
+  [ "$out" = "$want" ] && ok "$label python: loads the library of its tree" || fail "$label python gave: $out"
 }
 check_linux_tree() {  # label, prefix
   local label=$1 prefix=$2
@@ -79,6 +93,7 @@ check_linux_tree() {  # label, prefix
   local runpath; runpath=$(readelf -d "$prefix/bin/tolsa" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
   # shellcheck disable=SC2016  # a literal $ORIGIN
   [ "$runpath" = '$ORIGIN/../lib' ] && ok "$label: tolsa finds ../lib" || fail "$label: tolsa runpath '$runpath'"
+  check_python "$label" "$prefix"
 }
 build_linux_consumers() {  # label, prefix, first value
   local label=$1 prefix=$2 value=$3 dir=$work/$1
@@ -100,9 +115,10 @@ build_linux_consumers() {  # label, prefix, first value
        -o "$dir/consumer-pc" 2>"$dir-pc.log"; then
     run_consumer "$label pkg-config" $((value + 1)) "$dir/consumer-pc"
   else fail "$label pkg-config: build failed"; cat "$dir-pc.log" >&2; fi
-  # The installed tool runs from where it lies.
-  local out; out=$("$prefix/bin/tolsa" list 2>&1 || true)
-  grep -q 'MEMSH_Mode' <<<"$out" && ok "$label tolsa: lists the variables" || fail "$label tolsa list gave: $out"
+  # The installed tool runs from where it lies; the consumers have ended, so no area is held.
+  local out status=0; out=$("$prefix/bin/tolsa" list 2>&1) || status=$?
+  [ "$status" = 3 ] && grep -q 'no process has the variables mapped' <<<"$out" \
+    && ok "$label tolsa: runs, and finds no area held" || fail "$label tolsa list exited $status with: $out"
 }
 
 cmake --install "$native" --prefix "$work/stage/native" >/dev/null
@@ -129,6 +145,9 @@ if [ -f "$deb" ]; then
   depends=$(dpkg-deb -f "$deb" Depends)
   grep -q 'libc6 (>= ' <<<"$depends" && grep -q 'libstdc++6 (>= ' <<<"$depends" && ok ".deb: depends on $depends" \
     || fail ".deb: Depends is '$depends'"
+  if has_bridge; then
+    grep -q 'libmosquitto1 (>= ' <<<"$depends" && ok ".deb: the bridge brings libmosquitto1" || fail ".deb: no libmosquitto1 in '$depends'"
+  fi
   dpkg -e "$deb" "$work/deb-control"
   grep -qx "libtolsa64 4 tolsa (>= $version)" "$work/deb-control/shlibs" && ok ".deb: shlibs libtolsa64 4" \
     || fail ".deb: shlibs is '$(cat "$work/deb-control/shlibs" 2>/dev/null)'"
@@ -147,6 +166,8 @@ wbt=$(build_type "$windows")
 windows_files=(README-windows.txt bin/tolsa64.dll include/tolsa.h lib/libtolsa64.dll.a lib/tolsa64.lib lib/tolsa64.def
   lib/pkgconfig/tolsa64.pc lib/cmake/tolsa/tolsaConfig.cmake lib/cmake/tolsa/tolsaConfigVersion.cmake
   lib/cmake/tolsa/tolsaTargets.cmake "lib/cmake/tolsa/tolsaTargets-$wbt.cmake" bin/tolsa.exe)
+mapfile -t -O ${#windows_files[@]} windows_files < <(python_files python; echo python/tolsa/tolsa64.dll)
+if has_bridge && [ -f "$windows/bin/tolsa-bridge.exe" ]; then windows_files+=(bin/tolsa-bridge.exe); fi
 
 cmake --install "$windows" --prefix "$work/stage/windows" >/dev/null
 expect_listing "installed Windows tree" "$work/stage/windows" "${windows_files[@]}"
@@ -207,8 +228,14 @@ PROBE
     scripts/wine-run.sh "$work/windows-zip/probe.exe" || status=$?
     [ "$status" = 0 ] && ok "windows lld-link with tolsa64.lib: probe ran" || fail "windows lld-link probe exited $status"
   else fail "windows lld-link with tolsa64.lib: build failed"; cat "$work/windows-zip-msvc.log" >&2; fi
-  out=$(scripts/wine-run.sh "$sdk/bin/tolsa.exe" list 2>&1 || true)
-  grep -q 'MEMSH_Mode' <<<"$out" && ok "windows tolsa.exe: lists the variables" || fail "windows tolsa.exe list gave: $out"
+  # No process holds the area once the probes have ended.
+  status=0; out=$(scripts/wine-run.sh "$sdk/bin/tolsa.exe" list 2>&1 | tr -d '\r') || status=$?
+  [ "$status" = 3 ] && grep -q 'no process has the variables mapped' <<<"$out" \
+    && ok "windows tolsa.exe: runs, and finds no area held" || fail "windows tolsa.exe list exited $status with: $out"
+  if [ -f "$sdk/bin/tolsa-bridge.exe" ]; then
+    out=$(scripts/wine-run.sh "$sdk/bin/tolsa-bridge.exe" --help 2>&1 || true)
+    grep -q 'ROOT/status' <<<"$out" && ok "windows tolsa-bridge.exe: runs from the zip" || fail "windows tolsa-bridge.exe --help gave: $out"
+  fi
 else fail "no $zip"; fi
 
 if [ "$failures" -gt 0 ]; then echo "60-packaging: $failures failure(s)" >&2; exit 1; fi
