@@ -1,0 +1,166 @@
+"""Reading and writing the variables of this process's view of the area.
+
+Names are looked up through the library (so a name declared twice finds the
+record every other client finds, and a miss is logged as for any client)
+and remembered by index. Values are read from the record in place and
+written through TolsaWriteVar, with the letter the record holds at the time.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import operator
+import struct
+from typing import Dict, List, NamedTuple, Optional
+
+from ._errors import UnknownVariable
+from ._library import declare, find_library
+from ._values import (FAST_TYPES, READERS, RECORD_SIZE, STRING, TYPE_OFFSET, VALUE_OFFSET, VALUE_SIZE, WRITERS, Value,
+                      decode, encode, pack_text, record_name, record_size)
+
+library, library_path = find_library()
+declare(library)
+_write = library.TolsaWriteVar
+
+
+class Record(NamedTuple):
+    """One variable as it was when read: index, full name, type letter, size and value."""
+
+    index: int
+    name: str
+    type: str
+    size: int
+    value: Value
+
+
+_view: Optional[memoryview] = None
+_count = 0
+_indices: Dict[str, int] = {}  # full name -> index, for the names the library found
+
+
+def area() -> Optional[memoryview]:
+    """The whole area as bytes, in place; None while no area is published.
+
+    Once published, the base and the count never change for the process.
+    """
+    global _view, _count
+    if _view is None:
+        base = library.TolsaGetPointer()
+        if base:
+            count = library.TolsaGetNumberOfItems()
+            _view = memoryview((ctypes.c_char * (count * RECORD_SIZE)).from_address(base)).cast("B")
+            _count = count
+    return _view
+
+
+def _find_name(key: str) -> int:
+    try:
+        encoded = key.encode("utf-8", "surrogateescape")
+    except UnicodeEncodeError:
+        raise UnknownVariable(key) from None
+    if b"\0" in encoded:  # the library would see only the part before it
+        raise UnknownVariable(key)
+    view = area()
+    index = library.TolsaGetIdentVarName(encoded)
+    if index < 0 or view is None:
+        raise UnknownVariable(key)
+    _indices[key] = index
+    return int(index)
+
+
+def _find(key: object) -> int:
+    """The index of a key not yet remembered: a name to look up, or an index to check."""
+    if isinstance(key, str):
+        return _find_name(str(key))
+    if isinstance(key, bool) or not hasattr(type(key), "__index__"):
+        raise TypeError("a variable is named by a str or an int index, not %s" % type(key).__name__)
+    index = operator.index(key)  # type: ignore[arg-type]
+    area()
+    if not 0 <= index < _count:
+        raise UnknownVariable(index, "no variable at index %d (there are %d)" % (index, _count))
+    return index
+
+
+def count() -> int:
+    """The number of variables in this process's view; 0 when no area is published."""
+    return int(library.TolsaGetNumberOfItems())
+
+
+def get(key: object) -> Value:
+    """The value of the variable named by `key`: a full name (str) or an index (int).
+
+    L gives an int, D a float, B H O M W an unsigned int, $ a str (invalid
+    UTF-8 replaced), any other letter the record's bytes.
+    Raises UnknownVariable (a KeyError) when there is no such variable, and
+    TypeError when `key` is neither a str nor an int.
+    """
+    index = _indices.get(key)  # type: ignore[call-overload]
+    if index is None:
+        index = _find(key)
+    offset = index * RECORD_SIZE
+    view: memoryview = _view  # type: ignore[assignment]  # set once any index is found
+    letter = view[offset + TYPE_OFFSET]
+    reader = READERS[letter]
+    if reader is not None:
+        return reader.unpack_from(view, offset + VALUE_OFFSET)[0]  # type: ignore[no-any-return]
+    value = offset + VALUE_OFFSET
+    return decode(letter, record_size(view, offset), bytes(view[value:value + VALUE_SIZE]))
+
+
+def set(key: object, value: object) -> None:
+    """Writes `value` to the variable named by `key` (a full name or an index).
+
+    L takes an int32 int, D a float (or int), B H O an int from 0 to 255, M W
+    one from 0 to 65535, $ a str of at most 63 bytes of UTF-8; every letter
+    also takes bytes of the variable's exact size (63 for $). Nothing is
+    written when an error is raised:
+    UnknownVariable (a KeyError) when there is no such variable;
+    TypeError for a key or a value of the wrong kind;
+    ValueError for a value out of range, a string too long or holding a NUL,
+    or bytes of the wrong size.
+    """
+    index = _indices.get(key)  # type: ignore[call-overload]
+    if index is None:
+        index = _find(key)
+    offset = index * RECORD_SIZE
+    view: memoryview = _view  # type: ignore[assignment]
+    letter = view[offset + TYPE_OFFSET]
+    writer = WRITERS[letter]
+    data = None
+    # The usual values here; encode() takes the others, and says what is wrong.
+    if writer is not None:
+        if type(value) is FAST_TYPES[letter]:
+            try:
+                data = writer.pack(value)
+            except struct.error:
+                pass
+    elif letter == STRING and type(value) is str:
+        data = pack_text(value)
+    if data is None:
+        data = encode(letter, record_size(view, offset), value, record_name(view, offset))
+    if _write(index, data) != 0:
+        raise UnknownVariable(index)
+
+
+def names() -> List[str]:
+    """The full names of all variables, in record order (bytes that are not UTF-8 kept as surrogates)."""
+    view = area()
+    if view is None:
+        return []
+    return [record_name(view, index * RECORD_SIZE) for index in range(_count)]
+
+
+def records() -> List[Record]:
+    """Every variable as a Record(index, name, type, size, value), read from one copy of the area."""
+    view = area()
+    if view is None:
+        return []
+    copy = memoryview(bytes(view))
+    result = []
+    for index in range(_count):
+        offset = index * RECORD_SIZE
+        letter = copy[offset + TYPE_OFFSET]
+        size = record_size(copy, offset)
+        value = bytes(copy[offset + VALUE_OFFSET:offset + VALUE_OFFSET + VALUE_SIZE])
+        result.append(Record(index, record_name(copy, offset), chr(letter), size, decode(letter, size, value)))
+    return result

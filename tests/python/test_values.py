@@ -1,0 +1,234 @@
+"""Values by letter: the shared value cases, and the Python rules for every letter.
+
+Stored bytes are always checked through the library's TolsaReadVar, and every
+refused value must leave the stored bytes as they were.
+"""
+
+import math
+import re
+import struct
+from pathlib import Path
+from typing import List, NamedTuple, Optional
+
+import pytest
+import tolsa
+from conftest import ROOT, SCRATCH, VARIABLES
+
+CASES_FILE = ROOT / "tests" / "data" / "value-cases.tsv"
+
+
+class Case(NamedTuple):
+    letter: str
+    size: int
+    input: Optional[str]  # None: a format-only case
+    bytes: Optional[bytes]  # None: refused
+    error: Optional[str]  # syntax, range or length
+    text: Optional[str]
+    line: int
+
+
+def _unescape(text: str) -> str:
+    return re.sub(r"\\(x[0-9a-fA-F]{2}|t|n|\\)",
+                  lambda m: {"t": "\t", "n": "\n", "\\": "\\"}.get(m.group(1)) or chr(int(m.group(1)[1:], 16)), text)
+
+
+def load_cases(path: Path) -> List[Case]:
+    cases = []
+    for number, line in enumerate(path.read_text(encoding="utf-8").split("\n"), 1):
+        if not line.strip() or line.startswith("#"):
+            continue
+        letter, size, given, stored, text = line.split("\t")
+        error = stored[len("error:"):] if stored.startswith("error:") else None
+        cases.append(Case(letter, int(size), None if given == "-" else _unescape(given),
+                          None if error else bytes.fromhex(stored), error, None if text == "-" else text, number))
+    return cases
+
+
+CASES = load_cases(CASES_FILE)
+
+
+def _id(case: Case) -> str:
+    return "%d:%s:%r" % (case.line, case.letter, case.input)
+
+
+def python_value(letter: str, text: str):
+    """The Python value a caller would pass for the tool's input text; None where there is none."""
+    if letter == "$":
+        return text
+    if letter in "LBHOMW":
+        match = re.fullmatch(r"([+-]?)(?:0[xX]([0-9a-fA-F]+)|([0-9]+))", text)
+        if not match:
+            return None
+        magnitude = int(match.group(2), 16) if match.group(2) else int(match.group(3))
+        return -magnitude if match.group(1) == "-" else magnitude
+    if letter == "D":
+        try:
+            number = float(text)
+        except ValueError:
+            return None
+        return None if math.isinf(number) and "inf" not in text.lower() else number  # 1e400: no Python double
+    try:
+        return bytes.fromhex(text) if len(text) % 2 == 0 else None
+    except ValueError:
+        return None
+
+
+@pytest.fixture
+def variable(native, request):
+    """The declared variable of the case's letter and size, or the scratch record set to them."""
+    case: Case = request.param
+    declared = VARIABLES.get(case.letter)
+    if declared and declared[1] == case.size:
+        yield declared[0]
+    else:
+        with native.record_as(SCRATCH, case.letter, case.size) as name:
+            yield name
+
+
+def _check_text(case: Case, value) -> None:
+    if case.letter in "LBHOMW":
+        assert value == int(case.text)
+    elif case.letter == "D":
+        expected = float(case.text)
+        assert (math.isnan(value) and math.isnan(expected)) or (value == expected and
+                                                                math.copysign(1, value) == math.copysign(1, expected))
+    elif case.letter == "$":
+        assert value == case.bytes[:63].split(b"\0")[0].decode("utf-8", "replace")
+        if "\\" not in case.text:  # the tool's text shows control characters escaped
+            assert value == case.text
+    else:
+        assert value == bytes.fromhex(case.text)
+
+
+@pytest.mark.parametrize("variable,case", [(c, c) for c in CASES if c.bytes is not None],
+                         ids=[_id(c) for c in CASES if c.bytes is not None], indirect=["variable"])
+def test_shared_case_stores_and_reads(variable, case, native):
+    exact = 63 if case.letter == "$" else case.size
+    native.fill(variable, 0xAA)
+    tolsa.set(variable, case.bytes[:exact])
+    assert native.stored(variable) == case.bytes
+    value = tolsa.get(variable)
+    _check_text(case, value)
+    # The value read goes back in as the same bytes.
+    if not (case.letter == "$" and "\ufffd" in value):
+        native.fill(variable, 0x55)
+        tolsa.set(variable, value)
+        assert native.stored(variable) == case.bytes
+    # So does the tool's input, given as the Python value it stands for.
+    given = None if case.input is None else python_value(case.letter, case.input)
+    if given is not None and not (case.letter == "$" and "\0" in given):
+        native.fill(variable, 0x55)
+        tolsa.set(variable, given)
+        assert native.stored(variable) == case.bytes
+
+
+@pytest.mark.parametrize("variable,case", [(c, c) for c in CASES if c.error],
+                         ids=[_id(c) for c in CASES if c.error], indirect=["variable"])
+def test_shared_case_refused(variable, case, native):
+    native.fill(variable, 0x31)
+    before = native.field(variable)
+    if case.letter != "$":
+        # Numbers and raw bytes are never taken as text.
+        with pytest.raises(TypeError):
+            tolsa.set(variable, case.input)
+    given = python_value(case.letter, case.input)
+    if case.error in ("range", "length") and given is not None:
+        with pytest.raises(ValueError):
+            tolsa.set(variable, given)
+    assert native.field(variable) == before
+
+
+# Python values by letter: (letter, value, stored bytes, value read back)
+ROUND_TRIPS = [
+    ("L", 0, b"\0\0\0\0", 0),
+    ("L", -(2**31), b"\0\0\0\x80", -(2**31)),
+    ("L", 2**31 - 1, b"\xff\xff\xff\x7f", 2**31 - 1),
+    ("L", True, b"\x01\0\0\0", 1),
+    ("L", b"\x01\x02\x03\x04", b"\x01\x02\x03\x04", 0x04030201),
+    ("B", 255, b"\xff", 255), ("H", 0, b"\0", 0), ("O", 128, b"\x80", 128),
+    ("M", 65535, b"\xff\xff", 65535), ("W", 258, b"\x02\x01", 258), ("W", b"\x34\x12", b"\x34\x12", 0x1234),
+    ("D", 1.5, struct.pack("<d", 1.5), 1.5),
+    ("D", -0.0, struct.pack("<d", -0.0), -0.0),
+    ("D", 3, struct.pack("<d", 3.0), 3.0),
+    ("D", math.inf, struct.pack("<d", math.inf), math.inf),
+    ("$", "", bytes(64), ""),
+    ("$", "héllo wörld", "héllo wörld".encode().ljust(64, b"\0"), "héllo wörld"),
+    ("$", "x" * 63, b"x" * 63 + b"\0", "x" * 63),
+    ("$", "é" * 31 + "x", ("é" * 31 + "x").encode() + b"\0", "é" * 31 + "x"),
+    ("$", b"ab\xffcd".ljust(63, b"\0"), b"ab\xffcd".ljust(64, b"\0"), "ab\ufffdcd"),
+    ("$", b"z" * 63, b"z" * 63 + b"\0", "z" * 63),
+    ("X", b"", b"", b""),
+]
+
+
+@pytest.mark.parametrize("letter,value,stored,read", ROUND_TRIPS, ids=[f"{r[0]}-{r[1]!r:.20}" for r in ROUND_TRIPS])
+def test_round_trip(letter, value, stored, read, native):
+    name = VARIABLES[letter][0]
+    native.fill(name, 0xAA)
+    tolsa.set(name, value)
+    assert native.stored(name) == stored
+    got = tolsa.get(name)
+    assert type(got) is type(read) and got == read
+    if letter == "D":
+        assert math.copysign(1, got) == math.copysign(1, read)
+    # By index, the same bytes and the same value.
+    native.fill(name, 0xAA)
+    tolsa.set(native.index(name), value)
+    assert native.stored(name) == stored and tolsa.get(native.index(name)) == read
+
+
+def test_nan_round_trip(native):
+    tolsa.set("IORSH_Level", math.nan)
+    assert math.isnan(tolsa.get("IORSH_Level"))
+    assert native.stored("IORSH_Level") == struct.pack("<d", math.nan)
+
+
+# (letter, value, exception): each leaves the stored bytes alone.
+REFUSED = [
+    ("L", 2**31, ValueError), ("L", -(2**31) - 1, ValueError), ("L", 1.0, TypeError), ("L", "1", TypeError),
+    ("L", None, TypeError), ("L", b"\0\0\0", ValueError), ("L", b"\0" * 5, ValueError),
+    ("B", 256, ValueError), ("B", -1, ValueError), ("H", 2**64, ValueError), ("O", 0.5, TypeError),
+    ("M", 65536, ValueError), ("W", -1, ValueError), ("W", "2", TypeError), ("W", b"\0", ValueError),
+    ("D", 10**400, ValueError), ("D", "1.5", TypeError), ("D", None, TypeError), ("D", b"\0" * 4, ValueError),
+    ("$", "x" * 64, ValueError), ("$", "é" * 32, ValueError), ("$", "a\0b", ValueError),
+    ("$", "\udc80", ValueError), ("$", 1, TypeError), ("$", None, TypeError), ("$", b"short", ValueError),
+    ("$", b"x" * 64, ValueError),
+    ("X", b"a", ValueError), ("X", "", TypeError), ("X", 0, TypeError),
+]
+
+
+@pytest.mark.parametrize("letter,value,error", REFUSED, ids=[f"{r[0]}-{r[1]!r:.20}" for r in REFUSED])
+def test_refused(letter, value, error, native):
+    name = VARIABLES[letter][0]
+    native.fill(name, 0x31)
+    before = native.field(name)
+    with pytest.raises(error) as raised:
+        tolsa.set(name, value)
+    assert name in str(raised.value)  # the message names the variable
+    assert native.field(name) == before
+
+
+def test_other_letter_takes_bytes_of_the_record_size(native):
+    with native.record_as(SCRATCH, "?", 3):
+        tolsa.set(SCRATCH, b"abc")
+        assert native.stored(SCRATCH) == b"abc"
+        assert tolsa.get(SCRATCH) == b"abc"
+        with pytest.raises(ValueError):
+            tolsa.set(SCRATCH, b"abcd")
+    # A size the value field cannot hold: the library copies nothing, and so
+    # the value is empty.
+    with native.record_as(SCRATCH, "?", 65):
+        assert tolsa.get(SCRATCH) == b""
+        tolsa.set(SCRATCH, b"")
+
+
+def test_letter_is_read_at_each_access(native):
+    """A record's letter decides each read and write, not the one it had when first used."""
+    tolsa.set(SCRATCH, b"")  # looked up, and remembered, as a raw letter
+    with native.record_as(SCRATCH, "L", 4):
+        tolsa.set(SCRATCH, -2)
+        assert native.stored(SCRATCH) == b"\xfe\xff\xff\xff"
+        assert tolsa.get(SCRATCH) == -2
+    with native.record_as(SCRATCH, "$", 63):
+        tolsa.set(SCRATCH, "now text")
+        assert tolsa.get(SCRATCH) == "now text"
