@@ -26,7 +26,7 @@ _write = library.TolsaWriteVar
 class Record(NamedTuple):
     """One variable as it was when read: index, full name, type letter, size and value."""
 
-    index: int
+    index: int  # type: ignore[assignment]  # the field hides tuple.index()
     name: str
     type: str
     size: int

@@ -9,7 +9,7 @@ from __future__ import annotations
 
 import operator
 import struct
-from typing import Optional, Tuple, Union
+from typing import List, Optional, Tuple, Union
 
 Value = Union[int, float, str, bytes]
 
@@ -33,8 +33,8 @@ _INTEGERS = {
 
 
 def _table() -> Tuple[Tuple[Optional[struct.Struct], ...], Tuple[Optional[struct.Struct], ...]]:
-    readers: list = [None] * 256
-    writers: list = [None] * 256
+    readers: List[Optional[struct.Struct]] = [None] * 256
+    writers: List[Optional[struct.Struct]] = [None] * 256
     formats = {letter: spec[0] for letter, spec in _INTEGERS.items()}
     formats["D"] = "d"
     for letter, code in formats.items():

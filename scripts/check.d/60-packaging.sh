@@ -62,6 +62,18 @@ linux_files() {  # the installed files under a prefix
     lib/pkgconfig/tolsa64.pc lib/cmake/tolsa/tolsaConfig.cmake lib/cmake/tolsa/tolsaConfigVersion.cmake \
     lib/cmake/tolsa/tolsaTargets.cmake "lib/cmake/tolsa/tolsaTargets-$bt.cmake"
   if has_tool; then echo bin/tolsa; fi
+  python_files lib/python3/dist-packages
+  echo lib/python3/dist-packages/tolsa/libtolsa64.so.4
+}
+python_files() {  # the Python package's files under a folder
+  (cd python && find tolsa \( -name '*.py' -o -name py.typed \) -not -path '*/__pycache__/*' | sed "s|^|$1/|")
+}
+check_python() {  # label, prefix: Debian's python3 finds the library of the same tree
+  local label=$1 site=$2/lib/python3/dist-packages out want
+  out=$(env -u TOLSA_LIBRARY PYTHONPATH="$site" /usr/bin/python3 -c 'import os, tolsa
+print(os.path.realpath(tolsa.library_path), tolsa.names())' 2>&1 || true)
+  want="$(realpath "$2/lib/libtolsa64.so.$version") ['IORSH_Speed', 'IORSH_Label', 'MEMSH_Mode']"
+  [ "$out" = "$want" ] && ok "$label python: loads the library of its tree" || fail "$label python gave: $out"
 }
 check_linux_tree() {  # label, prefix
   local label=$1 prefix=$2
@@ -80,6 +92,7 @@ check_linux_tree() {  # label, prefix
     # shellcheck disable=SC2016  # a literal $ORIGIN
     [ "$runpath" = '$ORIGIN/../lib' ] && ok "$label: tolsa finds ../lib" || fail "$label: tolsa runpath '$runpath'"
   fi
+  check_python "$label" "$prefix"
 }
 build_linux_consumers() {  # label, prefix, first value
   local label=$1 prefix=$2 value=$3 dir=$work/$1
@@ -150,6 +163,7 @@ windows_files=(README-windows.txt bin/tolsa64.dll include/tolsa.h lib/libtolsa64
   lib/pkgconfig/tolsa64.pc lib/cmake/tolsa/tolsaConfig.cmake lib/cmake/tolsa/tolsaConfigVersion.cmake
   lib/cmake/tolsa/tolsaTargets.cmake "lib/cmake/tolsa/tolsaTargets-$wbt.cmake")
 if has_tool; then windows_files+=(bin/tolsa.exe); fi
+mapfile -t -O ${#windows_files[@]} windows_files < <(python_files python; echo python/tolsa/tolsa64.dll)
 
 cmake --install "$windows" --prefix "$work/stage/windows" >/dev/null
 expect_listing "installed Windows tree" "$work/stage/windows" "${windows_files[@]}"
