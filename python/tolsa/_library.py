@@ -22,8 +22,12 @@ ENVIRONMENT_VARIABLE = "TOLSA_LIBRARY"
 _dll_directory: Optional[object] = None
 
 
-def _load(target: str) -> ctypes.CDLL:
-    return ctypes.CDLL(target)
+def _attempt(target: str, label: str, tried: List[str]) -> Optional[Tuple[ctypes.CDLL, str]]:
+    try:
+        return ctypes.CDLL(target), target
+    except OSError as error:
+        tried.append("%s: %s" % (label, error))
+        return None
 
 
 def _from_environment(tried: List[str]) -> Optional[Tuple[ctypes.CDLL, str]]:
@@ -31,26 +35,19 @@ def _from_environment(tried: List[str]) -> Optional[Tuple[ctypes.CDLL, str]]:
     if not path:
         tried.append("%s: not set" % ENVIRONMENT_VARIABLE)
         return None
+    label = "%s=%s" % (ENVIRONMENT_VARIABLE, path)
     if not os.path.isabs(path):
-        tried.append("%s=%s: not a full path" % (ENVIRONMENT_VARIABLE, path))
+        tried.append(label + ": not a full path")
         return None
-    try:
-        return _load(path), path
-    except OSError as error:
-        tried.append("%s=%s: %s" % (ENVIRONMENT_VARIABLE, path, error))
-        return None
+    return _attempt(path, label, tried)
 
 
 def _beside_package(tried: List[str]) -> Optional[Tuple[ctypes.CDLL, str]]:
     path = str(PACKAGE_DIR / LIBRARY_NAME)
     if not os.path.exists(path):
-        tried.append("%s: no such file" % path)
+        tried.append(path + ": no such file")
         return None
-    try:
-        return _load(path), path
-    except OSError as error:
-        tried.append("%s: %s" % (path, error))
-        return None
+    return _attempt(path, path, tried)
 
 
 def _from_system(tried: List[str]) -> Optional[Tuple[ctypes.CDLL, str]]:
@@ -60,11 +57,7 @@ def _from_system(tried: List[str]) -> Optional[Tuple[ctypes.CDLL, str]]:
         # application's folder, the system folders and the folders added here,
         # not on PATH.
         _dll_directory = os.add_dll_directory(str(PACKAGE_DIR))  # type: ignore[attr-defined]
-    try:
-        return _load(LIBRARY_NAME), LIBRARY_NAME
-    except OSError as error:
-        tried.append("the system's %s: %s" % (LIBRARY_NAME, error))
-        return None
+    return _attempt(LIBRARY_NAME, "the system's " + LIBRARY_NAME, tried)
 
 
 def find_library() -> Tuple[ctypes.CDLL, str]:
