@@ -2,8 +2,10 @@
 
 Names are looked up through the library (so a name declared twice finds the
 record every other client finds, and a miss is logged as for any client)
-and remembered by index. Values are read from the record in place and
-written through TolsaWriteVar, with the letter the record holds at the time.
+and remembered by index. Each access takes the letter the record holds at
+the time. Numbers and text are read and written in the record in place,
+byte for byte as TolsaReadVar and TolsaWriteVar would; other values are
+written through TolsaWriteVar.
 """
 
 from __future__ import annotations
@@ -15,8 +17,8 @@ from typing import Dict, List, NamedTuple, Optional
 
 from ._errors import UnknownVariable
 from ._library import declare, find_library
-from ._values import (FAST_TYPES, READERS, RECORD_SIZE, STRING, TYPE_OFFSET, VALUE_OFFSET, VALUE_SIZE, WRITERS, Value,
-                      decode, encode, pack_text, record_name, record_size)
+from ._values import (FIELD, NUMBERS, RECORD_SIZE, STRING, STRING_BYTES, TEXT, TYPE_OFFSET, VALUE_OFFSET, VALUE_SIZE,
+                      Value, decode, encode, record_name, record_size)
 
 library, library_path = find_library()
 declare(library)
@@ -94,17 +96,21 @@ def get(key: object) -> Value:
     Raises UnknownVariable (a KeyError) when there is no such variable, and
     TypeError when `key` is neither a str nor an int.
     """
-    index = _indices.get(key)  # type: ignore[call-overload]
-    if index is None:
+    try:
+        index = _indices[key]  # type: ignore[index]
+    except KeyError:
         index = _find(key)
     offset = index * RECORD_SIZE
     view: memoryview = _view  # type: ignore[assignment]  # set once any index is found
     letter = view[offset + TYPE_OFFSET]
-    reader = READERS[letter]
-    if reader is not None:
-        return reader.unpack_from(view, offset + VALUE_OFFSET)[0]  # type: ignore[no-any-return]
-    value = offset + VALUE_OFFSET
-    return decode(letter, record_size(view, offset), bytes(view[value:value + VALUE_SIZE]))
+    number = NUMBERS[letter]
+    if number is not None:
+        return number.unpack_from(view, offset + VALUE_OFFSET)[0]  # type: ignore[no-any-return]
+    if letter == STRING:
+        text: bytes = TEXT.unpack_from(view, offset + VALUE_OFFSET)[0]
+        return text.partition(b"\0")[0].decode("utf-8", "replace")
+    start = offset + VALUE_OFFSET
+    return decode(letter, record_size(view, offset), bytes(view[start:start + VALUE_SIZE]))
 
 
 def set(key: object, value: object) -> None:
@@ -119,26 +125,36 @@ def set(key: object, value: object) -> None:
     ValueError for a value out of range, a string too long or holding a NUL,
     or bytes of the wrong size.
     """
-    index = _indices.get(key)  # type: ignore[call-overload]
-    if index is None:
+    try:
+        index = _indices[key]  # type: ignore[index]
+    except KeyError:
         index = _find(key)
     offset = index * RECORD_SIZE
     view: memoryview = _view  # type: ignore[assignment]
     letter = view[offset + TYPE_OFFSET]
-    writer = WRITERS[letter]
-    data = None
-    # The usual values here; encode() takes the others, and says what is wrong.
-    if writer is not None:
-        if type(value) is FAST_TYPES[letter]:
-            try:
-                data = writer.pack(value)
-            except struct.error:
-                pass
+    number = NUMBERS[letter]
+    # Numbers and text are stored in place, as TolsaWriteVar would store
+    # them; struct takes exactly the kinds encode() does. Anything else, and
+    # every refusal, goes through encode().
+    if number is not None:
+        try:
+            data = number.pack(value)  # pack_into() would clear the field before it refuses
+        except (struct.error, OverflowError):
+            pass
+        else:
+            start = offset + VALUE_OFFSET
+            view[start:start + number.size] = data
+            return
     elif letter == STRING and type(value) is str:
-        data = pack_text(value)
-    if data is None:
-        data = encode(letter, record_size(view, offset), value, record_name(view, offset))
-    if _write(index, data) != 0:
+        try:
+            data = value.encode()  # UTF-8
+        except UnicodeEncodeError:
+            pass
+        else:
+            if len(data) <= STRING_BYTES and b"\0" not in data:
+                FIELD.pack_into(view, offset + VALUE_OFFSET, data)  # NUL to the end of the field
+                return
+    if _write(index, encode(letter, record_size(view, offset), value, record_name(view, offset))) != 0:
         raise UnknownVariable(index)
 
 

@@ -32,23 +32,18 @@ _INTEGERS = {
 }
 
 
-def _table() -> Tuple[Tuple[Optional[struct.Struct], ...], Tuple[Optional[struct.Struct], ...]]:
-    readers: List[Optional[struct.Struct]] = [None] * 256
-    writers: List[Optional[struct.Struct]] = [None] * 256
-    formats = {letter: spec[0] for letter, spec in _INTEGERS.items()}
-    formats["D"] = "d"
-    for letter, code in formats.items():
-        readers[ord(letter)] = struct.Struct("<" + code)
-        # Always 64 bytes, so that no copy rule can read past the buffer.
-        writers[ord(letter)] = struct.Struct("<%s%dx" % (code, VALUE_SIZE - struct.calcsize("<" + code)))
-    return tuple(readers), tuple(writers)
+def _numbers() -> Tuple[Optional[struct.Struct], ...]:
+    table: List[Optional[struct.Struct]] = [None] * 256
+    for letter, (code, _, _) in _INTEGERS.items():
+        table[ord(letter)] = struct.Struct("<" + code)
+    table[ord("D")] = struct.Struct("<d")
+    return tuple(table)
 
 
-# By letter byte: the struct that reads the value field, and the one that
-# packs a value into 64 bytes; None for $ and the raw letters.
-READERS, WRITERS = _table()
-# The Python type a letter's fast path takes as it is.
-FAST_TYPES = tuple(float if letter == ord("D") else int for letter in range(256))
+# By letter byte: the struct of a number's value, None for the others.
+NUMBERS = _numbers()
+TEXT = struct.Struct("%ds" % STRING_BYTES)  # a string's characters, up to its terminator at the latest
+FIELD = struct.Struct("%ds" % VALUE_SIZE)  # a whole value field; pack() pads with NUL
 
 
 def raw_size(size: int) -> int:
@@ -69,23 +64,12 @@ def record_name(view: memoryview, offset: int) -> str:
 
 def decode(letter: int, size: int, field: bytes) -> Value:
     """The value held in a 64-byte value field, by the letter's rule."""
-    reader = READERS[letter]
-    if reader is not None:
-        return reader.unpack_from(field)[0]  # type: ignore[no-any-return]
+    number = NUMBERS[letter]
+    if number is not None:
+        return number.unpack_from(field)[0]  # type: ignore[no-any-return]
     if letter == STRING:
         return field[:STRING_BYTES].split(b"\0", 1)[0].decode("utf-8", "replace")
     return bytes(field[:raw_size(size)])
-
-
-def pack_text(text: str) -> Optional[bytes]:
-    """The text as 64 bytes of a string value; None when it is not UTF-8, too long or holds a NUL."""
-    try:
-        data = text.encode("utf-8")
-    except UnicodeEncodeError:
-        return None
-    if len(data) > STRING_BYTES or b"\0" in data:
-        return None
-    return data.ljust(VALUE_SIZE, b"\0")
 
 
 def _describe(name: str, letter: int) -> str:
@@ -105,20 +89,19 @@ def encode(letter: int, size: int, value: object, name: str) -> bytes:
         want = STRING_BYTES if letter == STRING else raw_size(size)
         if len(data) != want:
             raise ValueError("%s takes %d bytes, not %d" % (what, want, len(data)))
-        return data.ljust(VALUE_SIZE, b"\0")
+        return FIELD.pack(data)
     if letter == STRING:
         if not isinstance(value, str):
             raise TypeError("%s takes a str or %d bytes, not %s" % (what, STRING_BYTES, type(value).__name__))
-        packed = pack_text(value)
-        if packed is not None:
-            return packed
         try:
             data = value.encode("utf-8")
         except UnicodeEncodeError as error:
             raise ValueError("%s: the text cannot be written as UTF-8 (%s)" % (what, error.reason)) from None
         if len(data) > STRING_BYTES:
             raise ValueError("%s: the text is %d bytes in UTF-8; at most %d fit" % (what, len(data), STRING_BYTES))
-        raise ValueError("%s: the text holds a NUL character, where a string variable ends" % what)
+        if b"\0" in data:
+            raise ValueError("%s: the text holds a NUL character, where a string variable ends" % what)
+        return FIELD.pack(data)
     if text == "D":
         if isinstance(value, str):
             raise TypeError("%s takes a float or 8 bytes, not str" % what)
@@ -128,7 +111,7 @@ def encode(letter: int, size: int, value: object, name: str) -> bytes:
             raise TypeError("%s takes a float or 8 bytes, not %s" % (what, type(value).__name__)) from None
         except OverflowError:
             raise ValueError("%s: %s is out of range for a double" % (what, value)) from None
-        return WRITERS[letter].pack(number)  # type: ignore[union-attr]
+        return FIELD.pack(NUMBERS[letter].pack(number))  # type: ignore[union-attr]
     if text in _INTEGERS:
         code, lowest, highest = _INTEGERS[text]
         try:
@@ -138,5 +121,5 @@ def encode(letter: int, size: int, value: object, name: str) -> bytes:
                             % (what, struct.calcsize(code), type(value).__name__)) from None
         if not lowest <= integer <= highest:
             raise ValueError("%s: %d is out of range (%d to %d)" % (what, integer, lowest, highest))
-        return WRITERS[letter].pack(integer)  # type: ignore[union-attr]
+        return FIELD.pack(NUMBERS[letter].pack(integer))  # type: ignore[union-attr]
     raise TypeError("%s takes %d bytes, not %s" % (what, raw_size(size), type(value).__name__))

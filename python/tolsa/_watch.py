@@ -8,7 +8,7 @@ import time
 from typing import Dict, Iterable, Iterator, NamedTuple, Tuple, Union
 
 from . import _access
-from ._values import (READERS, RECORD_SIZE, STRING, STRING_BYTES, TYPE_OFFSET, VALUE_OFFSET, VALUE_SIZE, Value, decode,
+from ._values import (NUMBERS, RECORD_SIZE, STRING, STRING_BYTES, TYPE_OFFSET, VALUE_OFFSET, VALUE_SIZE, Value, decode,
                       raw_size, record_name, record_size)
 
 
@@ -38,9 +38,9 @@ def _snapshot(patterns: Tuple[str, ...]) -> Dict[int, Tuple[str, bytes, int, int
         field = bytes(copy[offset + VALUE_OFFSET:offset + VALUE_OFFSET + VALUE_SIZE])
         # Only the bytes the value is made of: a string up to its end, a
         # number's width, a raw value's size.
-        reader = READERS[letter]
-        if reader is not None:
-            seen = field[:reader.size]
+        number = NUMBERS[letter]
+        if number is not None:
+            seen = field[:number.size]
         elif letter == STRING:
             seen = field[:STRING_BYTES].split(b"\0", 1)[0]
         else:

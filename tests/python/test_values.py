@@ -181,6 +181,8 @@ def test_round_trip(letter, value, stored, read, native):
     native.fill(name, 0xAA)
     tolsa.set(name, value)
     assert native.stored(name) == stored
+    if letter == "$":  # as TolsaWriteVar leaves it: NUL to the end of the field
+        assert native.field(name) == stored
     got = tolsa.get(name)
     assert type(got) is type(read) and got == read
     if letter == "D":
