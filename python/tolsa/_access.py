@@ -37,7 +37,10 @@ class Record(NamedTuple):
 
 _view: Optional[memoryview] = None
 _count = 0
-_indices: Dict[str, int] = {}  # full name -> index, for the names the library found
+# Full name -> where the value field of its record starts in the area, for
+# the names the library found. The letter lies LETTER_BEFORE_VALUE bytes before.
+_fields: Dict[str, int] = {}
+LETTER_BEFORE_VALUE = VALUE_OFFSET - TYPE_OFFSET
 
 
 def area() -> Optional[memoryview]:
@@ -66,12 +69,13 @@ def _find_name(key: str) -> int:
     index = library.TolsaGetIdentVarName(encoded)
     if index < 0 or view is None:
         raise UnknownVariable(key)
-    _indices[key] = index
-    return int(index)
+    start: int = index * RECORD_SIZE + VALUE_OFFSET
+    _fields[key] = start
+    return start
 
 
 def _find(key: object) -> int:
-    """The index of a key not yet remembered: a name to look up, or an index to check."""
+    """Where the value field of a key not yet remembered starts: a name to look up, or an index to check."""
     if isinstance(key, str):
         return _find_name(str(key))
     if isinstance(key, bool) or not hasattr(type(key), "__index__"):
@@ -80,7 +84,7 @@ def _find(key: object) -> int:
     area()
     if not 0 <= index < _count:
         raise UnknownVariable(index, "no variable at index %d (there are %d)" % (index, _count))
-    return index
+    return index * RECORD_SIZE + VALUE_OFFSET
 
 
 def count() -> int:
@@ -97,20 +101,18 @@ def get(key: object) -> Value:
     TypeError when `key` is neither a str nor an int.
     """
     try:
-        index = _indices[key]  # type: ignore[index]
+        start = _fields[key]  # type: ignore[index]
     except KeyError:
-        index = _find(key)
-    offset = index * RECORD_SIZE
-    view: memoryview = _view  # type: ignore[assignment]  # set once any index is found
-    letter = view[offset + TYPE_OFFSET]
+        start = _find(key)
+    view: memoryview = _view  # type: ignore[assignment]  # set once any variable is found
+    letter = view[start - LETTER_BEFORE_VALUE]
     number = NUMBERS[letter]
     if number is not None:
-        return number.unpack_from(view, offset + VALUE_OFFSET)[0]  # type: ignore[no-any-return]
+        return number.unpack_from(view, start)[0]  # type: ignore[no-any-return]
     if letter == STRING:
-        text: bytes = TEXT.unpack_from(view, offset + VALUE_OFFSET)[0]
+        text: bytes = TEXT.unpack_from(view, start)[0]
         return text.partition(b"\0")[0].decode("utf-8", "replace")
-    start = offset + VALUE_OFFSET
-    return decode(letter, record_size(view, offset), bytes(view[start:start + VALUE_SIZE]))
+    return decode(letter, record_size(view, start - VALUE_OFFSET), bytes(view[start:start + VALUE_SIZE]))
 
 
 def set(key: object, value: object) -> None:
@@ -126,12 +128,11 @@ def set(key: object, value: object) -> None:
     or bytes of the wrong size.
     """
     try:
-        index = _indices[key]  # type: ignore[index]
+        start = _fields[key]  # type: ignore[index]
     except KeyError:
-        index = _find(key)
-    offset = index * RECORD_SIZE
+        start = _find(key)
     view: memoryview = _view  # type: ignore[assignment]
-    letter = view[offset + TYPE_OFFSET]
+    letter = view[start - LETTER_BEFORE_VALUE]
     number = NUMBERS[letter]
     # Numbers and text are stored in place, as TolsaWriteVar would store
     # them; struct takes exactly the kinds encode() does. Anything else, and
@@ -142,7 +143,6 @@ def set(key: object, value: object) -> None:
         except (struct.error, OverflowError):
             pass
         else:
-            start = offset + VALUE_OFFSET
             view[start:start + number.size] = data
             return
     elif letter == STRING and type(value) is str:
@@ -151,11 +151,12 @@ def set(key: object, value: object) -> None:
         except UnicodeEncodeError:
             pass
         else:
-            if len(data) <= STRING_BYTES and b"\0" not in data:
-                FIELD.pack_into(view, offset + VALUE_OFFSET, data)  # NUL to the end of the field
+            if len(data) <= STRING_BYTES and 0 not in data:  # an int needle: a plain memchr
+                FIELD.pack_into(view, start, data)  # NUL to the end of the field
                 return
-    if _write(index, encode(letter, record_size(view, offset), value, record_name(view, offset))) != 0:
-        raise UnknownVariable(index)
+    offset = start - VALUE_OFFSET
+    if _write(offset // RECORD_SIZE, encode(letter, record_size(view, offset), value, record_name(view, offset))) != 0:
+        raise UnknownVariable(offset // RECORD_SIZE)
 
 
 def names() -> List[str]:
