@@ -2,11 +2,10 @@
 
 Names are looked up through the library (so a name declared twice finds the
 record every other client finds, and a miss is logged as for any client)
-and remembered by index. Each access takes the letter the record holds at
-the time. Numbers and text are read and written in the record in place,
-byte for byte as TolsaReadVar and TolsaWriteVar would; other values are
-written through TolsaWriteVar.
-"""
+and remembered by where the record lies. Each access takes the letter the
+record holds at the time. Numbers and text are read and written in the
+record in place, byte for byte as TolsaReadVar and TolsaWriteVar would;
+other values are written through TolsaWriteVar."""
 
 from __future__ import annotations
 
