@@ -5,7 +5,8 @@ record every other client finds, and a miss is logged as for any client)
 and remembered by where the record lies. Each access takes the letter the
 record holds at the time. Numbers and text are read and written in the
 record in place, byte for byte as TolsaReadVar and TolsaWriteVar would;
-other values are written through TolsaWriteVar."""
+other values are written through TolsaWriteVar.
+"""
 
 from __future__ import annotations
 
