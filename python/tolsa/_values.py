@@ -51,7 +51,7 @@ def raw_size(size: int) -> int:
     return size if 0 < size <= VALUE_SIZE else 0
 
 
-def record_size(view: memoryview, offset: int) -> int:
+def record_size(view: Union[bytes, memoryview], offset: int) -> int:
     """The size field of the record at `offset`."""
     return int(_SIZE.unpack_from(view, offset + SIZE_OFFSET)[0])
 

@@ -5,11 +5,11 @@ from __future__ import annotations
 import fnmatch
 import math
 import time
-from typing import Dict, Iterable, Iterator, NamedTuple, Tuple, Union
+from typing import Dict, Iterable, Iterator, List, NamedTuple, Tuple, Union
 
 from . import _access
 from ._values import (NUMBERS, RECORD_SIZE, STRING, STRING_BYTES, TYPE_OFFSET, VALUE_OFFSET, VALUE_SIZE, Value, decode,
-                      raw_size, record_name, record_size)
+                      raw_size, record_size)
 
 
 class Change(NamedTuple):
@@ -21,21 +21,23 @@ class Change(NamedTuple):
     time: float
 
 
-def _snapshot(patterns: Tuple[str, ...]) -> Dict[int, Tuple[str, bytes, int, int]]:
-    """index -> (name, compared bytes, letter, size) of the matching variables, from one copy of the area."""
+def _matching(patterns: Tuple[str, ...]) -> List[Tuple[int, str]]:
+    """(index, name) of the variables whose names match; names never change once the area is published."""
+    return [(index, name) for index, name in enumerate(_access.names())
+            if any(fnmatch.fnmatchcase(name, pattern) for pattern in patterns)]
+
+
+def _snapshot(chosen: List[Tuple[int, str]]) -> Dict[int, Tuple[str, bytes, int, int]]:
+    """index -> (name, compared bytes, letter, size) of the chosen variables, each copied in one go."""
     view = _access.area()
+    result: Dict[int, Tuple[str, bytes, int, int]] = {}
     if view is None:
-        return {}
-    copy = memoryview(bytes(view))
-    result = {}
-    for index in range(len(copy) // RECORD_SIZE):
-        offset = index * RECORD_SIZE
-        name = record_name(copy, offset)
-        if not any(fnmatch.fnmatchcase(name, pattern) for pattern in patterns):
-            continue
-        letter = copy[offset + TYPE_OFFSET]
-        size = record_size(copy, offset)
-        field = bytes(copy[offset + VALUE_OFFSET:offset + VALUE_OFFSET + VALUE_SIZE])
+        return result
+    for index, name in chosen:
+        record = bytes(view[index * RECORD_SIZE:(index + 1) * RECORD_SIZE])
+        letter = record[TYPE_OFFSET]
+        size = record_size(record, 0)
+        field = record[VALUE_OFFSET:]
         # Only the bytes the value is made of: a string up to its end, a
         # number's width, a raw value's size.
         number = NUMBERS[letter]
@@ -74,10 +76,13 @@ def watch(patterns: Union[str, Iterable[str]] = ("*",), interval: float = 0.1) -
 
 def _poll(patterns: Tuple[str, ...], interval: float) -> Iterator[Change]:
     try:
-        before = _snapshot(patterns)
+        chosen = _matching(patterns)
+        before = _snapshot(chosen)
         while True:
             time.sleep(interval)
-            now = _snapshot(patterns)
+            if not chosen:  # no area yet, or nothing matches
+                chosen = _matching(patterns)
+            now = _snapshot(chosen)
             seen = time.time()
             for index, entry in now.items():
                 old = before.get(index)
