@@ -100,3 +100,29 @@ def test_without_definition_files_there_are_no_variables(tmp_path):
         shutil.move(hidden, "/kestor/iorsh.mem")
     assert result.returncode == 0, result.stderr
     assert result.stdout == ("0 [] [] 0 0\nno variable named 'IORSH_Counter'\nno variable at index 0 (there are 0)\n")
+
+
+def test_windows_lookup_adds_the_package_folder_before_loading_by_name(monkeypatch):
+    """The Windows branch, with the loader faked: Windows itself is not run here."""
+    from tolsa import _library
+    added, loaded = [], []
+
+    def load(target):
+        loaded.append((target, list(added)))
+        raise OSError("%s: not found" % target)
+
+    monkeypatch.setattr(_library, "ON_WINDOWS", True)
+    monkeypatch.setattr(_library, "LIBRARY_NAME", "tolsa64.dll")
+    monkeypatch.setattr(_library, "_dll_directory", None)
+    monkeypatch.setattr(_library.os, "add_dll_directory", lambda path: added.append(path) or "handle", raising=False)
+    monkeypatch.setattr(_library.ctypes, "CDLL", load)
+    monkeypatch.setenv("TOLSA_LIBRARY", "C:\\tolsa\\tolsa64.dll" if os.name == "nt" else "/tolsa/tolsa64.dll")
+    with pytest.raises(ImportError) as raised:
+        _library.find_library()
+    package = str(PACKAGE_ROOT / "tolsa")
+    assert loaded == [(os.environ["TOLSA_LIBRARY"], []), ("tolsa64.dll", [package])]
+    assert _library._dll_directory == "handle"  # kept, or the folder leaves the search path again
+    assert str(raised.value).splitlines()[1:] == [
+        "  TOLSA_LIBRARY=%s: %s: not found" % (os.environ["TOLSA_LIBRARY"], os.environ["TOLSA_LIBRARY"]),
+        "  %s: no such file" % os.path.join(package, "tolsa64.dll"),
+        "  the system's tolsa64.dll: tolsa64.dll: not found"]
