@@ -2,8 +2,6 @@
 
 from __future__ import annotations
 
-from typing import Union
-
 
 class UnknownVariable(KeyError):
     """No variable has this full name, declared name or index.
@@ -12,7 +10,7 @@ class UnknownVariable(KeyError):
     key; `key` holds what was looked up.
     """
 
-    def __init__(self, key: Union[str, int], message: str = "") -> None:
+    def __init__(self, key: object, message: str = "") -> None:
         super().__init__(key)
         self.key = key
         self.message = message or (

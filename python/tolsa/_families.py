@@ -22,7 +22,7 @@ class Family(MutableMapping[str, Value]):
 
     def _full(self, name: object) -> str:
         if not isinstance(name, str):
-            raise UnknownVariable(repr(name), "%s has no variable %r: names are str" % (self.prefix, name))
+            raise UnknownVariable(name, "%s has no variable %r: names are str" % (self.prefix, name))
         return self.prefix + name
 
     def _declared(self) -> List[str]:
