@@ -133,26 +133,28 @@ def set(key: object, value: object) -> None:
         start = _find(key)
     view: memoryview = _view  # type: ignore[assignment]
     letter = view[start - LETTER_BEFORE_VALUE]
-    number = NUMBERS[letter]
-    # Numbers and text are stored in place, as TolsaWriteVar would store
+    # Text and numbers are stored in place, as TolsaWriteVar would store
     # them; struct takes exactly the kinds encode() does. Anything else, and
     # every refusal, goes through encode().
-    if number is not None:
-        try:
-            data = number.pack(value)  # pack_into() would clear the field before it refuses
-        except (struct.error, OverflowError):
-            pass
-        else:
-            view[start:start + number.size] = data
-            return
-    elif letter == STRING and type(value) is str:
-        try:
-            data = value.encode()  # UTF-8
-        except UnicodeEncodeError:
-            pass
-        else:
-            if len(data) <= STRING_BYTES and 0 not in data:  # an int needle: a plain memchr
-                FIELD.pack_into(view, start, data)  # NUL to the end of the field
+    if letter == STRING:
+        if type(value) is str:
+            try:
+                data = value.encode()  # UTF-8
+            except UnicodeEncodeError:
+                pass
+            else:
+                if len(data) <= STRING_BYTES and 0 not in data:  # an int needle: a plain memchr
+                    FIELD.pack_into(view, start, data)  # NUL to the end of the field
+                    return
+    else:
+        number = NUMBERS[letter]
+        if number is not None:
+            try:
+                data = number.pack(value)  # pack_into() would clear the field before it refuses
+            except (struct.error, OverflowError):
+                pass
+            else:
+                view[start:start + number.size] = data
                 return
     offset = start - VALUE_OFFSET
     if _write(offset // RECORD_SIZE, encode(letter, record_size(view, offset), value, record_name(view, offset))) != 0:
