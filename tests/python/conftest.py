@@ -74,6 +74,10 @@ class Native:
         """Sets every byte of the value field, past the copy rules."""
         ctypes.memset(self.lib.TolsaGetPointer() + self.index(name) * 328 + 264, byte, 64)
 
+    def put(self, name: str, data: bytes) -> None:
+        """The value field set to `data` and zeros after it, as another process may leave it."""
+        ctypes.memmove(self.lib.TolsaGetPointer() + self.index(name) * 328 + 264, data.ljust(64, b"\0"), 64)
+
     @contextlib.contextmanager
     def record_as(self, name: str, letter: str, size: int):
         """The record's letter and size set to these for the duration, as a direct writer could."""

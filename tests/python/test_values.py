@@ -7,6 +7,7 @@ refused value must leave the stored bytes as they were.
 import math
 import re
 import struct
+from decimal import Decimal
 from pathlib import Path
 from typing import List, NamedTuple, Optional
 
@@ -18,12 +19,12 @@ CASES_FILE = ROOT / "tests" / "data" / "value-cases.tsv"
 
 
 class Case(NamedTuple):
-    letter: str
+    letter: str  # one character, a control letter included
     size: int
     input: Optional[bytes]  # None: a format-only case
-    bytes: Optional[bytes]  # None: refused
+    bytes: Optional[bytes]  # None: refused; in a format-only case the value field as it stands
     error: Optional[str]  # syntax, range or length
-    text: Optional[str]
+    text: Optional[str]  # None: refused
     line: int
 
 
@@ -38,22 +39,40 @@ def _unescape(text: str) -> bytes:
 
 
 def load_cases(path: Path) -> List[Case]:
+    """Every case of the file; a line that is not one fails the collection rather than being dropped.
+
+    The sixth column, the C++ codec's own error text, does not apply to Python.
+    """
     cases = []
     for number, line in enumerate(path.read_text(encoding="utf-8", errors="surrogateescape").split("\n"), 1):
         if not line.strip() or line.startswith("#"):
             continue
-        letter, size, given, stored, text = line.split("\t")
+        fields = line.split("\t")
+        letter = _unescape(fields[0]).decode("latin-1")
+        if len(fields) not in (5, 6) or len(letter) != 1:
+            raise ValueError("%s line %d: %d fields, letter %r" % (path, number, len(fields), letter))
+        _, size, given, stored, text = fields[:5]
         error = stored[len("error:"):] if stored.startswith("error:") else None
         cases.append(Case(letter, int(size), None if given == "-" else _unescape(given),
-                          None if error else bytes.fromhex(stored), error, None if text == "-" else text, number))
+                          None if error else bytes.fromhex(stored), error, None if error else text, number))
     return cases
 
 
 CASES = load_cases(CASES_FILE)
+ACCEPTED = [c for c in CASES if c.input is not None and c.bytes is not None]
+REFUSED_CASES = [c for c in CASES if c.error]
+FORMAT_ONLY = [c for c in CASES if c.input is None]
 
 
 def _id(case: Case) -> str:
-    return "%d:%s:%r" % (case.line, case.letter, case.input)
+    letter = case.letter if case.letter.isprintable() else "\\x%02x" % ord(case.letter)
+    shown = "-" if case.input is None else repr(case.input)[2:-1]
+    return "%d:%s:%.24s" % (case.line, letter, shown)
+
+
+def test_the_file_holds_every_kind_of_case():
+    assert len(ACCEPTED) >= 10 and len(REFUSED_CASES) >= 10 and len(FORMAT_ONLY) >= 10
+    assert len(ACCEPTED) + len(REFUSED_CASES) + len(FORMAT_ONLY) == len(CASES)
 
 
 def python_value(letter: str, given: bytes):
@@ -75,11 +94,22 @@ def python_value(letter: str, given: bytes):
             number = float(text)
         except ValueError:
             return None
-        return None if math.isinf(number) and "inf" not in text.lower() else number  # 1e400: no Python double
+        if math.isinf(number) and "inf" not in text.lower():
+            return int(Decimal(text))  # 1e400: no Python double holds it, an int does
+        return number
     try:
         return bytes.fromhex(text) if len(text) % 2 == 0 else None
     except ValueError:
         return None
+
+
+def python_text(letter: str, text: str):
+    """What `tolsa.get` gives for the value the tool prints as `text`."""
+    if letter in "LBHOMW":
+        return int(text)
+    if letter == "D":
+        return float(text)
+    return text if letter == "$" else bytes.fromhex(text)
 
 
 @pytest.fixture
@@ -95,22 +125,17 @@ def variable(native, request):
 
 
 def _check_text(case: Case, value) -> None:
-    if case.letter in "LBHOMW":
-        assert value == int(case.text)
-    elif case.letter == "D":
-        expected = float(case.text)
+    expected = python_text(case.letter, case.text)
+    assert type(value) is type(expected)
+    if case.letter == "D":
         assert (math.isnan(value) and math.isnan(expected)) or (value == expected and
                                                                 math.copysign(1, value) == math.copysign(1, expected))
-    elif case.letter == "$":
-        assert value == case.bytes[:63].split(b"\0")[0].decode("utf-8", "replace")
-        if case.text is not None and "\\" not in case.text:  # the tool shows control characters escaped
-            assert value == case.text
     else:
-        assert value == bytes.fromhex(case.text)
+        assert value == expected
 
 
-@pytest.mark.parametrize("variable,case", [(c, c) for c in CASES if c.bytes is not None],
-                         ids=[_id(c) for c in CASES if c.bytes is not None], indirect=["variable"])
+@pytest.mark.parametrize("variable,case", [(c, c) for c in ACCEPTED], ids=[_id(c) for c in ACCEPTED],
+                         indirect=["variable"])
 def test_shared_case_stores_and_reads(variable, case, native):
     exact = 63 if case.letter == "$" else case.size
     native.fill(variable, 0)  # as the tool's cases have it: zeros past the value
@@ -124,7 +149,7 @@ def test_shared_case_stores_and_reads(variable, case, native):
         tolsa.set(variable, value)
         assert native.stored(variable) == case.bytes
     # So does the tool's input, given as the Python value it stands for.
-    given = None if case.input is None else python_value(case.letter, case.input)
+    given = python_value(case.letter, case.input)
     if given is not None:
         native.fill(variable, 0x55)
         if case.letter == "$" and "\0" in given:
@@ -136,16 +161,40 @@ def test_shared_case_stores_and_reads(variable, case, native):
             assert native.stored(variable) == case.bytes
 
 
-@pytest.mark.parametrize("variable,case", [(c, c) for c in CASES if c.error],
-                         ids=[_id(c) for c in CASES if c.error], indirect=["variable"])
+def _format_only_skip(case: Case) -> Optional[str]:
+    """Why the tool's text for this field is not what Python reads, by the Python rules; None where it is."""
+    if case.letter == "$" and len(case.bytes) > 63 and b"\0" not in case.bytes[:63]:
+        return ("no NUL in the first 63 bytes: the tool shows all 64 bytes, Python reads a string's 63 "
+                "(the 64th is the terminator's place)")
+    if case.letter not in "LBHOMWD$" and not 0 <= case.size <= 64:
+        return ("size %d does not fit the 64-byte field: the tool shows the first 64 bytes, Python none "
+                "(the library copies nothing for it)" % case.size)
+    return None
+
+
+@pytest.mark.parametrize("variable,case", [(c, c) for c in FORMAT_ONLY], ids=[_id(c) for c in FORMAT_ONLY],
+                         indirect=["variable"])
+def test_shared_case_reads_the_field_as_it_stands(variable, case, native):
+    reason = _format_only_skip(case)
+    if reason:
+        pytest.skip(reason)
+    native.put(variable, case.bytes)
+    _check_text(case, tolsa.get(variable))
+    assert native.field(variable) == case.bytes.ljust(64, b"\0")  # reading changes nothing
+
+
+@pytest.mark.parametrize("variable,case", [(c, c) for c in REFUSED_CASES], ids=[_id(c) for c in REFUSED_CASES],
+                         indirect=["variable"])
 def test_shared_case_refused(variable, case, native):
     native.fill(variable, 0x31)
     before = native.field(variable)
+    given = python_value(case.letter, case.input)
+    if case.letter == "$" and given is None:
+        given = case.input  # not UTF-8: only bytes hold it
     if case.letter != "$":
-        # Numbers and raw bytes are never taken as text.
+        # Numbers and raw bytes are never taken as text: the syntax is the tool's alone.
         with pytest.raises(TypeError):
             tolsa.set(variable, case.input.decode("latin-1"))
-    given = python_value(case.letter, case.input)
     if case.error in ("range", "length") and given is not None:
         with pytest.raises(ValueError):
             tolsa.set(variable, given)
