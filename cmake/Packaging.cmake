@@ -46,6 +46,23 @@ if(WIN32)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README-windows.txt DESTINATION .)
 endif()
 
+# The Python package. Linux: where Debian's Python finds it (a /usr prefix),
+# with a relative link to the library of the same tree, which it tries
+# before the system's. Windows: a folder with its own copy of the DLL.
+set(TOLSA_PYTHON_FILES FILES_MATCHING PATTERN "*.py" PATTERN py.typed PATTERN __pycache__ EXCLUDE)
+if(WIN32)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/tolsa DESTINATION python ${TOLSA_PYTHON_FILES})
+  # As a target, so that packages strip this copy too.
+  install(TARGETS tolsa64 RUNTIME DESTINATION python/tolsa ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+else()
+  set(TOLSA_PYTHON_DIR lib/python3/dist-packages CACHE STRING "Where the Python package is installed, under the prefix")
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/tolsa DESTINATION ${TOLSA_PYTHON_DIR} ${TOLSA_PYTHON_FILES})
+  file(RELATIVE_PATH TOLSA_PYTHON_TO_LIB /root/${TOLSA_PYTHON_DIR}/tolsa /root/${CMAKE_INSTALL_LIBDIR}/libtolsa64.so.4)
+  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/python)
+  file(CREATE_LINK ${TOLSA_PYTHON_TO_LIB} ${CMAKE_CURRENT_BINARY_DIR}/python/libtolsa64.so.4 SYMBOLIC)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/python/libtolsa64.so.4 DESTINATION ${TOLSA_PYTHON_DIR}/tolsa)
+endif()
+
 # find_package(tolsa) -> tolsa::tolsa64.
 install(EXPORT tolsaTargets NAMESPACE tolsa:: DESTINATION ${TOLSA_CMAKE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tolsaConfig.cmake.in

@@ -10,7 +10,7 @@ packages=(
   # the web view: HTTP server, JSON, and the browser its tests drive
   libcpp-httplib-dev nlohmann-json3-dev chromium
   # the Python package and its tests
-  python3-pytest python3-numpy python3-pip python3-setuptools
+  python3-pytest python3-numpy python3-pip python3-setuptools python3-mypy
 )
 missing=()
 for p in "${packages[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
