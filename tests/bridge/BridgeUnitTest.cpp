@@ -99,7 +99,7 @@ TEST(BridgeOptions, ErrorsNameWhatWasWrong) {
 
 TEST(BridgeOptions, PasswordComesFromTheFileOrTheEnvironmentOnly) {
     const std::string path = testing::TempDir() + "bridge-password";
-    std::ofstream(path) << "s3cret\r\nsecond line\n";
+    std::ofstream(path, std::ios::binary) << "s3cret\r\nsecond line\n";
     auto parsed = Parse({"--username", "u", "--password-file", path}, std::string("from-env"));
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.settings.password, "s3cret");  // the file wins, first line only

@@ -54,6 +54,10 @@ int main(int argc, char** argv) {
     for (const auto& mirror : settings.mirrors)
         if (mirror == settings.root) return Usage("--mirror " + mirror + " is this bridge's own root");
 
+    PlainLayout layout(settings.root, settings.mirrors, settings.json);
+    MqttLink link(settings, layout.Will(), layout.Subscriptions());
+    if (const std::string problem = link.Setup(); !problem.empty()) return Usage(problem);
+
     LocalArea area;
     if (!area.Published()) {
         std::fputs("tolsa-bridge: no tolsa area is published in this process: check /kestor/iorsh.mem, "
@@ -61,9 +65,6 @@ int main(int argc, char** argv) {
                    stderr);
         return kExitFailure;
     }
-    PlainLayout layout(settings.root, settings.mirrors, settings.json);
-    MqttLink link(settings, layout.Will(), layout.Subscriptions());
-    if (const std::string problem = link.Setup(); !problem.empty()) return Usage(problem);
 
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
