@@ -241,7 +241,7 @@ run_native() {
   kill "$sub_echo"
 
   # -- kill -9: the broker publishes the will
-  kill -9 "$bridge_a"
+  kill -9 "$bridge_a"; wait "$bridge_a" 2>/dev/null || true
   wait_until 5 retained_is "$port" a/status offline && ok "kill -9: the will says offline" || fail "no will after kill -9"
   kill "$bridge_b"
   kill "$sub_all"
@@ -260,7 +260,7 @@ run_native() {
   chmod 0644 "$work/passwords"
   start_broker auth "$aport" "password_file $work/passwords" "allow_anonymous false"
   printf 'right horse\n' >"$work/good.pw"; printf 'wrong\n' >"$work/bad.pw"
-  bridge a auth-good.log --broker "mqtt://127.0.0.1:$aport" --root auth --username bridge --password-file "$work/good.pw"
+  bridge a auth-good.log --broker "mqtt://127.0.0.1:$aport" --root auth --username bridge --password-file "$work/good.pw" --qos 1
   local good=$last_pid
   TOLSA_MQTT_PASSWORD='right horse' bridge b auth-env.log --broker "mqtt://127.0.0.1:$aport" --root authenv --username bridge
   local env=$last_pid
@@ -278,6 +278,8 @@ run_native() {
   fi
   [ -z "$(retained "$aport" authbad/status "${creds[@]}")" ] || fail "a wrong password got in"
   kill "$good" "$env" "$bad"
+  wait "$good" && wait_until 5 retained_is "$aport" auth/status offline "${creds[@]}" &&
+    ok "--qos 1: SIGTERM waits for the broker to take offline" || fail "--qos 1: no offline after SIGTERM"
   stop_broker auth
 
   # -- TLS with a CA made here, and a wrong CA
@@ -295,13 +297,16 @@ run_native() {
     chmod 0644 server.key
   )
   start_broker tls "$tport" "cafile $work/ca.crt" "certfile $work/server.crt" "keyfile $work/server.key"
-  bridge a tls-good.log --broker "mqtts://127.0.0.1:$tport" --root tlsgood --cafile "$work/ca.crt"
+  bridge a tls-good.log --broker "mqtts://127.0.0.1:$tport" --root tlsgood --cafile "$work/ca.crt" --json
   good=$last_pid
   bridge b tls-bad.log --broker "mqtts://127.0.0.1:$tport" --root tlsbad --cafile "$work/other.crt"
   bad=$last_pid
   local tls=(--cafile "$work/ca.crt")
   wait_until 5 retained_is "$tport" tlsgood/status online "${tls[@]}" && ok "TLS with the right CA" ||
     fail "no TLS session: $(cat "$work/tls-good.log")"
+  local json; json=$(retained "$tport" tlsgood/value/IORSH_Long "${tls[@]}")
+  [[ "$json" =~ ^\{\"value\":-?[0-9]+,\"type\":\"L\",\"size\":4,\"index\":6,\"time\":\"20[0-9]{2}-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\.[0-9]{3}Z\"\}$ ]] &&
+    ok "--json: $json" || fail "--json payload: '$json'"
   if wait_until 5 grep -q 'retrying in 200 ms' "$work/tls-bad.log" && grep -qi 'certificate verify failed' "$work/tls-bad.log" &&
      [ -z "$(retained "$tport" tlsbad/status "${tls[@]}")" ]; then
     ok "a wrong CA is refused: $(grep -i -m1 'verify' "$work/tls-bad.log")"
