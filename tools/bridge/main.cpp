@@ -12,7 +12,7 @@
 
 #include "Bridge.h"
 #include "BridgeOptions.h"
-#include "HostName.h"
+#include "System.h"
 #include "LocalArea.h"
 #include "MqttLink.h"
 #include "PlainLayout.h"
