@@ -68,6 +68,9 @@ int main(int argc, char** argv) {
 
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
+#if defined(SIGBREAK)
+    std::signal(SIGBREAK, RequestStop);  // Ctrl-Break and console close on Windows
+#endif
 #if defined(SIGPIPE)
     std::signal(SIGPIPE, SIG_IGN);  // a broker gone mid-write is a lost connection, not the end
 #endif
