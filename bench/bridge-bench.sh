@@ -34,10 +34,15 @@ for i in $(seq 100); do [ -e "$work/a.ready" ] && [ -e "$work/b.ready" ] && brea
 for i in $(seq 100); do (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null && break; sleep 0.05; done
 nsenter -t "${side[a]}" -m -i -- "$bin/tolsa-bridge" --broker "mqtt://127.0.0.1:$port" --root benchA --interval 1 >"$work/a.log" 2>&1 &
 pids+=($!)
+bridge_a=$!
 nsenter -t "${side[b]}" -m -i -- "$bin/tolsa-bridge" --broker "mqtt://127.0.0.1:$port" --root benchB --mirror benchA \
   --publish NONE --interval 1 >"$work/b.log" 2>&1 &
 pids+=($!)
+bridge_b=$!
 sleep 1
 TOLSA_BENCH_BROKER_PORT=$port TOLSA_BENCH_VARIABLES=$variables \
   TOLSA_BENCH_PARTNER="exec nsenter -t ${side[b]} -m -i -- $bin/tolsa_bench_bridge --reader" \
   nsenter -t "${side[a]}" -m -i -- "$bin/tolsa_bench_bridge" "$@"
+# Where the time went: CPU seconds of each process over the whole run.
+cpu() { awk -v t="$(getconf CLK_TCK)" '{printf "%.2f s", ($14 + $15) / t}' "/proc/$1/stat"; }
+echo "cpu over the run: bridge A $(cpu "$bridge_a"), bridge B $(cpu "$bridge_b"), mosquitto $(cpu "${pids[0]}")"
