@@ -239,6 +239,20 @@ run_native() {
     fail "echo: $settled then $later messages: $(sort "$work/echo.log" | uniq -c)"
   fi
   kill "$sub_echo"
+  # What A cannot take from the mirror goes to a/error, and changes nothing.
+  subscribe mirror-errors.log "$port" -t a/error
+  local byte_before; byte_before=$(raw a IORSH_Byte)
+  sleep 0.2
+  mosquitto_pub -h 127.0.0.1 -p "$port" -t b/value/IORSH_Nope -m 1
+  mosquitto_pub -h 127.0.0.1 -p "$port" -t b/value/IORSH_Byte -m 300
+  if wait_until 5 lines_at_least mirror-errors.log 2 &&
+     grep -q '"topic":"b/value/IORSH_Nope".*"error":"no variable named IORSH_Nope"' "$work/mirror-errors.log" &&
+     grep -q '"topic":"b/value/IORSH_Byte".*"error":"cannot set IORSH_Byte (type B): ' "$work/mirror-errors.log"; then
+    ok "mirror: an unknown name and a value that does not fit go to a/error"
+  else
+    fail "mirror refusals: $(cat "$work/mirror-errors.log")"
+  fi
+  [ "$(raw a IORSH_Byte)" = "$byte_before" ] || fail "a refused mirrored value changed IORSH_Byte to $(raw a IORSH_Byte)"
 
   # -- kill -9: the broker publishes the will
   kill -9 "$bridge_a"; wait "$bridge_a" 2>/dev/null || true
@@ -314,6 +328,28 @@ run_native() {
     fail "wrong CA: $(cat "$work/tls-bad.log")"
   fi
   kill "$good" "$bad"
+
+  # A broker that asks for a client certificate: --cert and --key.
+  local cport; cport=$(free_port)
+  (
+    cd "$work"
+    openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=bridge \
+      -keyout client.key -out client.csr 2>/dev/null
+    openssl x509 -req -in client.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 1 -out client.crt 2>/dev/null
+  )
+  start_broker certs "$cport" "cafile $work/ca.crt" "certfile $work/server.crt" "keyfile $work/server.key" \
+    "require_certificate true"
+  bridge a cert-good.log --broker "mqtts://127.0.0.1:$cport" --root certgood --cafile "$work/ca.crt" \
+    --cert "$work/client.crt" --key "$work/client.key"
+  good=$last_pid
+  bridge b cert-none.log --broker "mqtts://127.0.0.1:$cport" --root certnone --cafile "$work/ca.crt"
+  bad=$last_pid
+  local mine=(--cafile "$work/ca.crt" --cert "$work/client.crt" --key "$work/client.key")
+  wait_until 5 retained_is "$cport" certgood/status online "${mine[@]}" && ok "TLS with a client certificate" ||
+    fail "no session with --cert/--key: $(cat "$work/cert-good.log")"
+  wait_until 5 grep -q 'retrying in 200 ms' "$work/cert-none.log" && [ -z "$(retained "$cport" certnone/status "${mine[@]}")" ] &&
+    ok "no client certificate: refused" || fail "without a certificate: $(cat "$work/cert-none.log")"
+  kill "$good" "$bad"
 }
 
 # ---- wine: tolsa-bridge.exe with its DLL area, and a Linux bridge --------------
@@ -325,6 +361,10 @@ run_wine() {
   new_side linux; new_side win
   export TOLSA_WINEPREFIX="${TOLSA_WINEPREFIX:-/tmp/tolsa-wineprefix-$(id -u)}"
   wexe() { in_side win "$wine_run" "$winbin/$1" "${@:2}"; }
+
+  # The Windows side must see this side's definitions (\kestor\ on the current drive).
+  local info; info=$(wexe tolsa.exe info 2>&1 | tr -d '\r')
+  grep -q '^records: *11$' <<<"$info" || { fail "tolsa.exe does not see the test's area: $info"; return; }
 
   # Without TLS in this build, mqtts:// fails at once, with status 2.
   local status=0 out
