@@ -23,6 +23,7 @@ chmod 0755 "$work"
 declare -A side=() broker=()
 pids=()
 cleanup() {
+  exec 2>/dev/null  # no job notices for what is killed here
   for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
   for pid in "${side[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
@@ -59,14 +60,23 @@ start_broker() {
 }
 stop_broker() { kill -9 "${broker[$1]}" 2>/dev/null || true; wait "${broker[$1]}" 2>/dev/null || true; }
 
-# new_side NAME: a machine of its own with the definitions in $work/defs.
+# new_side NAME [WINEPREFIX]: a machine of its own with the definitions in
+# $work/defs. With a wine prefix, the side sees a private overlay of it: wine
+# names its server in a file of the prefix, so a shared prefix would join a
+# wineserver of another namespace, which opens files in that one's /kestor.
 new_side() {
+  mkdir -p "$work/overlay-$1"
   unshare --mount --ipc --propagation private bash -c '
     mount -t tmpfs kestor /kestor && mount -t tmpfs shm /dev/shm &&
-    mkdir -p -m 0700 /tmp/.wine-0 && mount -t tmpfs -o mode=0700 wine /tmp/.wine-0 &&
-    cp "$1"/*.mem /kestor/ && : >"$2" && exec sleep 3600' _ "$work/defs" "$work/side-$1.ready" &
+    if [ -n "$3" ]; then
+      mount -t tmpfs overlay "$4" && mkdir "$4/upper" "$4/work" &&
+      mount -t overlay overlay -o "lowerdir=$3,upperdir=$4/upper,workdir=$4/work" "$3" &&
+      rm -f "$3/wineserver"
+    fi &&
+    cp "$1"/*.mem /kestor/ && : >"$2" && exec sleep 3600' _ "$work/defs" "$work/side-$1.ready" "${2:-}" "$work/overlay-$1" \
+    2>"$work/side-$1.err" &
   side[$1]=$!
-  wait_until 5 test -e "$work/side-$1.ready" || fail "side $1 did not start"
+  wait_until 5 test -e "$work/side-$1.ready" || fail "side $1 did not start: $(cat "$work/side-$1.err")"
 }
 in_side() { local name=$1; shift; nsenter -t "${side[$name]}" -m -i -- "$@"; }
 
@@ -255,7 +265,7 @@ run_native() {
   [ "$(raw a IORSH_Byte)" = "$byte_before" ] || fail "a refused mirrored value changed IORSH_Byte to $(raw a IORSH_Byte)"
 
   # -- kill -9: the broker publishes the will
-  kill -9 "$bridge_a"; wait "$bridge_a" 2>/dev/null || true
+  kill -9 "$bridge_a"; { wait "$bridge_a"; } 2>/dev/null || true
   wait_until 5 retained_is "$port" a/status offline && ok "kill -9: the will says offline" || fail "no will after kill -9"
   kill "$bridge_b"
   kill "$sub_all"
@@ -358,8 +368,10 @@ run_wine() {
   local port; port=$(free_port)
   local wine_run=${TOLSA_WINE_RUN:?}
   start_broker main "$port"
-  new_side linux; new_side win
   export TOLSA_WINEPREFIX="${TOLSA_WINEPREFIX:-/tmp/tolsa-wineprefix-$(id -u)}"
+  # A prefix made once, outside, that the side then sees through its overlay.
+  "$wine_run" cmd /c exit >/dev/null 2>&1 || true
+  new_side linux; new_side win "$TOLSA_WINEPREFIX"
   wexe() { in_side win "$wine_run" "$winbin/$1" "${@:2}"; }
 
   # The Windows side must see this side's definitions (\kestor\ on the current drive).
