@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 
 export TOLSA_WINEPREFIX="${TOLSA_WINEPREFIX:-$PWD/build/wineprefix}"
 
+# tolsa-bridge.exe links a static libmosquitto built from Debian's source package.
+bash scripts/build-mosquitto-mingw.sh >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 cmake --preset native >/dev/null
