@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 
 export TOLSA_WINEPREFIX="${TOLSA_WINEPREFIX:-$PWD/build/wineprefix}"
 
+# Its Sparkplug B mode links a static nanopb runtime built the same way.
+bash scripts/build-nanopb-mingw.sh >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 cmake --preset native >/dev/null

@@ -16,6 +16,7 @@
 #include "LocalArea.h"
 #include "MqttLink.h"
 #include "PlainLayout.h"
+#include "SparkplugBridge.h"
 
 #if defined(_WIN32)
 // Patterns reach the program as typed; the C runtime must not expand them.
@@ -29,6 +30,14 @@ constexpr int kExitOk = 0, kExitFailure = 1, kExitUsage = 2;
 std::atomic<bool> stopRequested{false};
 
 extern "C" void RequestStop(int) { stopRequested.store(true); }
+
+void StopOnSignals() {
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+#if defined(SIGPIPE)
+    std::signal(SIGPIPE, SIG_IGN);  // a broker gone mid-write is a lost connection, not the end
+#endif
+}
 
 int Usage(const std::string& why) {
     std::fprintf(stderr, "tolsa-bridge: %s\n(see tolsa-bridge --help)\n", why.c_str());
@@ -50,7 +59,7 @@ int main(int argc, char** argv) {
         std::fputs(kBridgeHelp, stdout);
         return kExitOk;
     }
-    if (settings.root.empty()) settings.root = "tolsa/" + HostName();
+    if (settings.root.empty() && settings.sparkplug.empty()) settings.root = "tolsa/" + HostName();
     for (const auto& mirror : settings.mirrors)
         if (mirror == settings.root) return Usage("--mirror " + mirror + " is this bridge's own root");
 
@@ -61,15 +70,19 @@ int main(int argc, char** argv) {
                    stderr);
         return kExitFailure;
     }
+    if (!settings.sparkplug.empty()) {
+        SparkplugBridge node(settings, area);
+        if (const std::string problem = node.Setup(); !problem.empty()) return Usage(problem);
+        StopOnSignals();
+        node.Run(stopRequested);
+        mosquitto_lib_cleanup();
+        return kExitOk;
+    }
     PlainLayout layout(settings.root, settings.mirrors, settings.json);
     MqttLink link(settings, layout.Will(), layout.Subscriptions());
     if (const std::string problem = link.Setup(); !problem.empty()) return Usage(problem);
 
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
-#if defined(SIGPIPE)
-    std::signal(SIGPIPE, SIG_IGN);  // a broker gone mid-write is a lost connection, not the end
-#endif
+    StopOnSignals();
     Bridge bridge(settings, area, layout, link);
     bridge.Run(stopRequested);
     mosquitto_lib_cleanup();

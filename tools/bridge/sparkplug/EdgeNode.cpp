@@ -1,17 +1,11 @@
 #include "EdgeNode.h"
 
-#include <cstring>
-
 #include "Metrics.h"
 
 namespace tolsa::sparkplug {
 namespace {
 
 constexpr std::string_view kNamespace = "spBv1.0";
-
-bool ValidIdPart(std::string_view part) {
-    return !part.empty() && part.find_first_of("/+#") == std::string_view::npos;
-}
 
 std::string Describe(const InMetric& metric) {
     if (metric.name) return "'" + metric.name->kept + (metric.name->length > metric.name->kept.size() ? "...'" : "'");
@@ -20,18 +14,6 @@ std::string Describe(const InMetric& metric) {
 }
 
 }  // namespace
-
-bool ParseNodeId(std::string_view text, std::string& group, std::string& node, std::string& error) {
-    const std::size_t slash = text.find('/');
-    if (slash == std::string_view::npos || !ValidIdPart(text.substr(0, slash)) || !ValidIdPart(text.substr(slash + 1))) {
-        error = "'" + std::string(text) +
-                "' is not GROUP_ID/EDGE_NODE_ID (two non-empty parts without '/', '+' or '#')";
-        return false;
-    }
-    group = text.substr(0, slash);
-    node = text.substr(slash + 1);
-    return true;
-}
 
 Topics TopicsOf(std::string_view group, std::string_view node) {
     auto topic = [&](std::string_view kind) {
@@ -43,7 +25,7 @@ Topics TopicsOf(std::string_view group, std::string_view node) {
 std::string StateTopic(std::string_view host) { return std::string(kNamespace) + "/STATE/" + std::string(host); }
 
 EdgeNode::EdgeNode(std::vector<bool> published, std::vector<bool> writable)
-    : published_(std::move(published)), writable_(std::move(writable)), sent_(published_.size()) {}
+    : published_(std::move(published)), writable_(std::move(writable)) {}
 
 void EdgeNode::Connect() { bd_seq_ = (bd_seq_ + 1) & 0xFF; }
 
@@ -55,22 +37,6 @@ std::vector<unsigned char> EdgeNode::Death(uint64_t now_ms) const {
     std::vector<unsigned char> out;
     Encode(OutPayload{now_ms, std::nullopt, std::span<const OutMetric>(&bd_seq, 1)}, out);
     return out;
-}
-
-EdgeNode::Sent EdgeNode::SentForm(const codec::Record& record) {
-    Sent sent;
-    sent.known = true;
-    sent.type = record.type;
-    sent.size = record.size;
-    const Value value = ValueOf(record);
-    if (value.type == DataType::String || value.type == DataType::Bytes) {
-        sent.length = value.bytes.size();
-        std::memcpy(sent.value.data(), value.bytes.data(), sent.length);
-    } else {
-        sent.length = static_cast<std::size_t>(codec::ValueBytes(record));
-        std::memcpy(sent.value.data(), record.value.data(), sent.length);
-    }
-    return sent;
 }
 
 uint64_t EdgeNode::NextSeq() {
@@ -88,7 +54,6 @@ const std::vector<unsigned char>& EdgeNode::Birth(const std::vector<codec::Recor
         metric.alias = static_cast<uint64_t>(record.index);
         metric.timestamp = now_ms;
         metric.value = ValueOf(record);
-        sent_[index] = SentForm(record);
     }
     OutMetric& bd_seq = metrics_.emplace_back();
     bd_seq.name = kBdSeq;
@@ -105,14 +70,9 @@ const std::vector<unsigned char>& EdgeNode::Birth(const std::vector<codec::Recor
     return encoded_;
 }
 
-const std::vector<unsigned char>& EdgeNode::Data(const std::vector<codec::Record>& records, uint64_t now_ms) {
+const std::vector<unsigned char>& EdgeNode::Data(const std::vector<codec::Record>& changed, uint64_t now_ms) {
     metrics_.clear();
-    for (const codec::Record& record : records) {
-        const auto index = static_cast<std::size_t>(record.index);
-        if (index >= published_.size() || !published_[index]) continue;
-        Sent now = SentForm(record);
-        if (now == sent_[index]) continue;
-        sent_[index] = now;
+    for (const codec::Record& record : changed) {
         OutMetric& metric = metrics_.emplace_back();
         metric.alias = static_cast<uint64_t>(record.index);
         metric.timestamp = now_ms;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "NodeId.h"
 #include "Payload.h"
 #include "Record.h"
 
@@ -22,8 +23,6 @@ inline constexpr std::string_view kRebirth = "Node Control/Rebirth";
 struct Topics {
     std::string birth, data, death, command;
 };
-// GROUP_ID/EDGE_NODE_ID: two non-empty parts, neither holding '/', '+' or '#'.
-bool ParseNodeId(std::string_view text, std::string& group, std::string& node, std::string& error);
 Topics TopicsOf(std::string_view group, std::string_view node);
 std::string StateTopic(std::string_view host);
 
@@ -49,13 +48,12 @@ public:
     uint64_t BdSeq() const { return bd_seq_; }
     std::vector<unsigned char> Death(uint64_t now_ms) const;
 
-    // The birth certificate: seq 0, every published record by name and
-    // alias with datatype and value, bdSeq and Rebirth. What it carries is
-    // what the next Data compares with.
+    // The birth certificate: seq 0, every published record of `records` by
+    // name and alias with datatype and value, bdSeq and Rebirth.
     const std::vector<unsigned char>& Birth(const std::vector<codec::Record>& records, uint64_t now_ms);
-    // The published records that changed since the last Birth or Data, by
-    // alias; empty (and seq unchanged) when nothing changed.
-    const std::vector<unsigned char>& Data(const std::vector<codec::Record>& records, uint64_t now_ms);
+    // A data message of `changed` (the caller tells changes), by alias
+    // alone; empty, with seq unchanged, when `changed` is.
+    const std::vector<unsigned char>& Data(const std::vector<codec::Record>& changed, uint64_t now_ms);
     uint64_t Seq() const { return seq_; }
 
     // A command's payload checked against `records`: Rebirth, or writes of
@@ -63,21 +61,9 @@ public:
     Command ReadCommand(std::span<const unsigned char> payload, const std::vector<codec::Record>& records) const;
 
 private:
-    // A value as it was last sent, to tell a change: for a string only
-    // the text up to its terminator counts.
-    struct Sent {
-        bool known = false;
-        char type = 0;
-        int32_t size = 0;
-        std::size_t length = 0;
-        std::array<unsigned char, codec::kValueBytes> value{};
-        bool operator==(const Sent&) const = default;
-    };
-    static Sent SentForm(const codec::Record& record);
     uint64_t NextSeq();
 
     std::vector<bool> published_, writable_;
-    std::vector<Sent> sent_;
     uint64_t bd_seq_ = 255;  // the first Connect makes it 0
     uint64_t seq_ = 0;
     std::vector<OutMetric> metrics_;       // reused between messages
