@@ -29,6 +29,14 @@ if(TARGET tolsa)
   install(TARGETS tolsa RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
+# The MQTT bridge, when this build has it (on Windows only with a static libmosquitto).
+if(TARGET tolsa-bridge)
+  if(NOT WIN32)
+    set_property(TARGET tolsa-bridge PROPERTY INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  endif()
+  install(TARGETS tolsa-bridge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
 if(WIN32)
   # MSVC links against a .lib; dlltool makes one from the same export list as
   # the DLL, so both import libraries always agree with the DLL.

@@ -36,6 +36,7 @@ expect_listing() {  # label, root, expected paths...
 }
 build_type() { sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$1/CMakeCache.txt" | tr '[:upper:]' '[:lower:]'; }
 has_tool() { [ -f tools/CMakeLists.txt ]; }
+has_bridge() { [ -f tools/bridge/main.cpp ]; }  # on Windows only when its libmosquitto was built
 
 # Every consumer run sees the same three variables in a fresh area, and
 # leaves none behind for the steps after this one; each run writes its own
@@ -62,6 +63,7 @@ linux_files() {  # the installed files under a prefix
     lib/pkgconfig/tolsa64.pc lib/cmake/tolsa/tolsaConfig.cmake lib/cmake/tolsa/tolsaConfigVersion.cmake \
     lib/cmake/tolsa/tolsaTargets.cmake "lib/cmake/tolsa/tolsaTargets-$bt.cmake"
   if has_tool; then echo bin/tolsa; fi
+  if has_bridge; then echo bin/tolsa-bridge; fi
 }
 check_linux_tree() {  # label, prefix
   local label=$1 prefix=$2
@@ -131,6 +133,9 @@ if [ -f "$deb" ]; then
   depends=$(dpkg-deb -f "$deb" Depends)
   grep -q 'libc6 (>= ' <<<"$depends" && grep -q 'libstdc++6 (>= ' <<<"$depends" && ok ".deb: depends on $depends" \
     || fail ".deb: Depends is '$depends'"
+  if has_bridge; then
+    grep -q 'libmosquitto1 (>= ' <<<"$depends" && ok ".deb: the bridge brings libmosquitto1" || fail ".deb: no libmosquitto1 in '$depends'"
+  fi
   dpkg -e "$deb" "$work/deb-control"
   grep -qx "libtolsa64 4 tolsa (>= $version)" "$work/deb-control/shlibs" && ok ".deb: shlibs libtolsa64 4" \
     || fail ".deb: shlibs is '$(cat "$work/deb-control/shlibs" 2>/dev/null)'"
@@ -150,6 +155,7 @@ windows_files=(README-windows.txt bin/tolsa64.dll include/tolsa.h lib/libtolsa64
   lib/pkgconfig/tolsa64.pc lib/cmake/tolsa/tolsaConfig.cmake lib/cmake/tolsa/tolsaConfigVersion.cmake
   lib/cmake/tolsa/tolsaTargets.cmake "lib/cmake/tolsa/tolsaTargets-$wbt.cmake")
 if has_tool; then windows_files+=(bin/tolsa.exe); fi
+if has_bridge && [ -f "$windows/bin/tolsa-bridge.exe" ]; then windows_files+=(bin/tolsa-bridge.exe); fi
 
 cmake --install "$windows" --prefix "$work/stage/windows" >/dev/null
 expect_listing "installed Windows tree" "$work/stage/windows" "${windows_files[@]}"
@@ -213,6 +219,10 @@ PROBE
   if has_tool; then
     out=$(scripts/wine-run.sh "$sdk/bin/tolsa.exe" list 2>&1 || true)
     grep -q 'MEMSH_Mode' <<<"$out" && ok "windows tolsa.exe: lists the variables" || fail "windows tolsa.exe list gave: $out"
+  fi
+  if [ -f "$sdk/bin/tolsa-bridge.exe" ]; then
+    out=$(scripts/wine-run.sh "$sdk/bin/tolsa-bridge.exe" --help 2>&1 || true)
+    grep -q 'ROOT/status' <<<"$out" && ok "windows tolsa-bridge.exe: runs from the zip" || fail "windows tolsa-bridge.exe --help gave: $out"
   fi
 else fail "no $zip"; fi
 

@@ -32,6 +32,9 @@ std::string MqttLink::Setup() {
     mosquitto_subscribe_callback_set(client_, &MqttLink::OnSubscribe);
     mosquitto_message_callback_set(client_, &MqttLink::OnMessage);
     mosquitto_publish_callback_set(client_, &MqttLink::OnPublish);
+    // The library's own errors (a TLS handshake that failed, and why) go to
+    // stderr; the rest of its log only with --verbose.
+    mosquitto_log_callback_set(client_, &MqttLink::OnLog);
     // Without it a small message waits for the previous one's ACK (Nagle).
     mosquitto_int_option(client_, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
@@ -178,6 +181,11 @@ void MqttLink::OnMessage(mosquitto*, void* self, const mosquitto_message* messag
                               std::string(static_cast<const char*>(message->payload),
                                           static_cast<std::size_t>(message->payloadlen)),
                               message->retain});
+}
+
+void MqttLink::OnLog(mosquitto*, void* self, int level, const char* text) {
+    const auto& link = *static_cast<const MqttLink*>(self);
+    if (level == MOSQ_LOG_ERR || (link.settings_.verbose && level != MOSQ_LOG_DEBUG)) link.Log(text, true);
 }
 
 void MqttLink::OnPublish(mosquitto*, void* self, int mid) {

@@ -56,6 +56,7 @@ private:
     static void OnSubscribe(mosquitto*, void* self, int mid, int count, const int* granted);
     static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
     static void OnPublish(mosquitto*, void* self, int mid);
+    static void OnLog(mosquitto*, void* self, int level, const char* text);
     void Lost(const std::string& why);
     void Log(const std::string& line, bool always) const;
 

@@ -44,6 +44,25 @@ int Usage(const std::string& why) {
     return kExitUsage;
 }
 
+int NoArea() {
+    std::fputs("tolsa-bridge: no tolsa area is published in this process: check /kestor/iorsh.mem, "
+               "/kestor/memsh.mem and /kestor/tolsa_log.txt\n",
+               stderr);
+    return kExitFailure;
+}
+
+// tolsa-bridge --sparkplug: the same order of checks as the plain mode.
+int RunSparkplug(const tolsa::bridge::BridgeSettings& settings) {
+    tolsa::bridge::LocalArea area;
+    tolsa::bridge::SparkplugBridge node(settings, area);
+    if (const std::string problem = node.Setup(); !problem.empty()) return Usage(problem);
+    if (!area.Published()) return NoArea();
+    StopOnSignals();
+    node.Run(stopRequested);
+    mosquitto_lib_cleanup();
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,28 +78,17 @@ int main(int argc, char** argv) {
         std::fputs(kBridgeHelp, stdout);
         return kExitOk;
     }
-    if (settings.root.empty() && settings.sparkplug.empty()) settings.root = "tolsa/" + HostName();
+    if (!settings.sparkplug.empty()) return RunSparkplug(settings);
+    if (settings.root.empty()) settings.root = "tolsa/" + HostName();
     for (const auto& mirror : settings.mirrors)
         if (mirror == settings.root) return Usage("--mirror " + mirror + " is this bridge's own root");
 
-    LocalArea area;
-    if (!area.Published()) {
-        std::fputs("tolsa-bridge: no tolsa area is published in this process: check /kestor/iorsh.mem, "
-                   "/kestor/memsh.mem and /kestor/tolsa_log.txt\n",
-                   stderr);
-        return kExitFailure;
-    }
-    if (!settings.sparkplug.empty()) {
-        SparkplugBridge node(settings, area);
-        if (const std::string problem = node.Setup(); !problem.empty()) return Usage(problem);
-        StopOnSignals();
-        node.Run(stopRequested);
-        mosquitto_lib_cleanup();
-        return kExitOk;
-    }
     PlainLayout layout(settings.root, settings.mirrors, settings.json);
     MqttLink link(settings, layout.Will(), layout.Subscriptions());
     if (const std::string problem = link.Setup(); !problem.empty()) return Usage(problem);
+
+    LocalArea area;
+    if (!area.Published()) return NoArea();
 
     StopOnSignals();
     Bridge bridge(settings, area, layout, link);
