@@ -23,6 +23,7 @@ chmod 0755 "$work"
 declare -A side=() broker=()
 pids=()
 cleanup() {
+  exec 2>/dev/null  # no job notices for what is killed here
   for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
   for pid in "${side[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
@@ -59,14 +60,23 @@ start_broker() {
 }
 stop_broker() { kill -9 "${broker[$1]}" 2>/dev/null || true; wait "${broker[$1]}" 2>/dev/null || true; }
 
-# new_side NAME: a machine of its own with the definitions in $work/defs.
+# new_side NAME [WINEPREFIX]: a machine of its own with the definitions in
+# $work/defs. With a wine prefix, the side sees a private overlay of it: wine
+# names its server in a file of the prefix, so a shared prefix would join a
+# wineserver of another namespace, which opens files in that one's /kestor.
 new_side() {
+  mkdir -p "$work/overlay-$1"
   unshare --mount --ipc --propagation private bash -c '
     mount -t tmpfs kestor /kestor && mount -t tmpfs shm /dev/shm &&
-    mkdir -p -m 0700 /tmp/.wine-0 && mount -t tmpfs -o mode=0700 wine /tmp/.wine-0 &&
-    cp "$1"/*.mem /kestor/ && : >"$2" && exec sleep 3600' _ "$work/defs" "$work/side-$1.ready" &
+    if [ -n "$3" ]; then
+      mount -t tmpfs overlay "$4" && mkdir "$4/upper" "$4/work" &&
+      mount -t overlay overlay -o "lowerdir=$3,upperdir=$4/upper,workdir=$4/work" "$3" &&
+      rm -f "$3/wineserver"
+    fi &&
+    cp "$1"/*.mem /kestor/ && : >"$2" && exec sleep 3600' _ "$work/defs" "$work/side-$1.ready" "${2:-}" "$work/overlay-$1" \
+    2>"$work/side-$1.err" &
   side[$1]=$!
-  wait_until 5 test -e "$work/side-$1.ready" || fail "side $1 did not start"
+  wait_until 5 test -e "$work/side-$1.ready" || fail "side $1 did not start: $(cat "$work/side-$1.err")"
 }
 in_side() { local name=$1; shift; nsenter -t "${side[$name]}" -m -i -- "$@"; }
 
@@ -239,9 +249,23 @@ run_native() {
     fail "echo: $settled then $later messages: $(sort "$work/echo.log" | uniq -c)"
   fi
   kill "$sub_echo"
+  # What A cannot take from the mirror goes to a/error, and changes nothing.
+  subscribe mirror-errors.log "$port" -t a/error
+  local byte_before; byte_before=$(raw a IORSH_Byte)
+  sleep 0.2
+  mosquitto_pub -h 127.0.0.1 -p "$port" -t b/value/IORSH_Nope -m 1
+  mosquitto_pub -h 127.0.0.1 -p "$port" -t b/value/IORSH_Byte -m 300
+  if wait_until 5 lines_at_least mirror-errors.log 2 &&
+     grep -q '"topic":"b/value/IORSH_Nope".*"error":"no variable named IORSH_Nope"' "$work/mirror-errors.log" &&
+     grep -q '"topic":"b/value/IORSH_Byte".*"error":"cannot set IORSH_Byte (type B): ' "$work/mirror-errors.log"; then
+    ok "mirror: an unknown name and a value that does not fit go to a/error"
+  else
+    fail "mirror refusals: $(cat "$work/mirror-errors.log")"
+  fi
+  [ "$(raw a IORSH_Byte)" = "$byte_before" ] || fail "a refused mirrored value changed IORSH_Byte to $(raw a IORSH_Byte)"
 
   # -- kill -9: the broker publishes the will
-  kill -9 "$bridge_a"
+  kill -9 "$bridge_a"; { wait "$bridge_a"; } 2>/dev/null || true
   wait_until 5 retained_is "$port" a/status offline && ok "kill -9: the will says offline" || fail "no will after kill -9"
   kill "$bridge_b"
   kill "$sub_all"
@@ -260,7 +284,7 @@ run_native() {
   chmod 0644 "$work/passwords"
   start_broker auth "$aport" "password_file $work/passwords" "allow_anonymous false"
   printf 'right horse\n' >"$work/good.pw"; printf 'wrong\n' >"$work/bad.pw"
-  bridge a auth-good.log --broker "mqtt://127.0.0.1:$aport" --root auth --username bridge --password-file "$work/good.pw"
+  bridge a auth-good.log --broker "mqtt://127.0.0.1:$aport" --root auth --username bridge --password-file "$work/good.pw" --qos 1
   local good=$last_pid
   TOLSA_MQTT_PASSWORD='right horse' bridge b auth-env.log --broker "mqtt://127.0.0.1:$aport" --root authenv --username bridge
   local env=$last_pid
@@ -278,6 +302,8 @@ run_native() {
   fi
   [ -z "$(retained "$aport" authbad/status "${creds[@]}")" ] || fail "a wrong password got in"
   kill "$good" "$env" "$bad"
+  wait "$good" && wait_until 5 retained_is "$aport" auth/status offline "${creds[@]}" &&
+    ok "--qos 1: SIGTERM waits for the broker to take offline" || fail "--qos 1: no offline after SIGTERM"
   stop_broker auth
 
   # -- TLS with a CA made here, and a wrong CA
@@ -295,19 +321,44 @@ run_native() {
     chmod 0644 server.key
   )
   start_broker tls "$tport" "cafile $work/ca.crt" "certfile $work/server.crt" "keyfile $work/server.key"
-  bridge a tls-good.log --broker "mqtts://127.0.0.1:$tport" --root tlsgood --cafile "$work/ca.crt"
+  bridge a tls-good.log --broker "mqtts://127.0.0.1:$tport" --root tlsgood --cafile "$work/ca.crt" --json
   good=$last_pid
   bridge b tls-bad.log --broker "mqtts://127.0.0.1:$tport" --root tlsbad --cafile "$work/other.crt"
   bad=$last_pid
   local tls=(--cafile "$work/ca.crt")
   wait_until 5 retained_is "$tport" tlsgood/status online "${tls[@]}" && ok "TLS with the right CA" ||
     fail "no TLS session: $(cat "$work/tls-good.log")"
+  local json; json=$(retained "$tport" tlsgood/value/IORSH_Long "${tls[@]}")
+  [[ "$json" =~ ^\{\"value\":-?[0-9]+,\"type\":\"L\",\"size\":4,\"index\":6,\"time\":\"20[0-9]{2}-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\.[0-9]{3}Z\"\}$ ]] &&
+    ok "--json: $json" || fail "--json payload: '$json'"
   if wait_until 5 grep -q 'retrying in 200 ms' "$work/tls-bad.log" && grep -qi 'certificate verify failed' "$work/tls-bad.log" &&
      [ -z "$(retained "$tport" tlsbad/status "${tls[@]}")" ]; then
     ok "a wrong CA is refused: $(grep -i -m1 'verify' "$work/tls-bad.log")"
   else
     fail "wrong CA: $(cat "$work/tls-bad.log")"
   fi
+  kill "$good" "$bad"
+
+  # A broker that asks for a client certificate: --cert and --key.
+  local cport; cport=$(free_port)
+  (
+    cd "$work"
+    openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=bridge \
+      -keyout client.key -out client.csr 2>/dev/null
+    openssl x509 -req -in client.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 1 -out client.crt 2>/dev/null
+  )
+  start_broker certs "$cport" "cafile $work/ca.crt" "certfile $work/server.crt" "keyfile $work/server.key" \
+    "require_certificate true"
+  bridge a cert-good.log --broker "mqtts://127.0.0.1:$cport" --root certgood --cafile "$work/ca.crt" \
+    --cert "$work/client.crt" --key "$work/client.key"
+  good=$last_pid
+  bridge b cert-none.log --broker "mqtts://127.0.0.1:$cport" --root certnone --cafile "$work/ca.crt"
+  bad=$last_pid
+  local mine=(--cafile "$work/ca.crt" --cert "$work/client.crt" --key "$work/client.key")
+  wait_until 5 retained_is "$cport" certgood/status online "${mine[@]}" && ok "TLS with a client certificate" ||
+    fail "no session with --cert/--key: $(cat "$work/cert-good.log")"
+  wait_until 5 grep -q 'retrying in 200 ms' "$work/cert-none.log" && [ -z "$(retained "$cport" certnone/status "${mine[@]}")" ] &&
+    ok "no client certificate: refused" || fail "without a certificate: $(cat "$work/cert-none.log")"
   kill "$good" "$bad"
 }
 
@@ -317,9 +368,15 @@ run_wine() {
   local port; port=$(free_port)
   local wine_run=${TOLSA_WINE_RUN:?}
   start_broker main "$port"
-  new_side linux; new_side win
   export TOLSA_WINEPREFIX="${TOLSA_WINEPREFIX:-/tmp/tolsa-wineprefix-$(id -u)}"
+  # A prefix made once, outside, that the side then sees through its overlay.
+  "$wine_run" cmd /c exit >/dev/null 2>&1 || true
+  new_side linux; new_side win "$TOLSA_WINEPREFIX"
   wexe() { in_side win "$wine_run" "$winbin/$1" "${@:2}"; }
+
+  # The Windows side must see this side's definitions (\kestor\ on the current drive).
+  local info; info=$(wexe tolsa.exe info 2>&1 | tr -d '\r')
+  grep -q '^records: *11$' <<<"$info" || { fail "tolsa.exe does not see the test's area: $info"; return; }
 
   # Without TLS in this build, mqtts:// fails at once, with status 2.
   local status=0 out

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "Glob.h"
+#include "System.h"
 #include "ValueFormat.h"
 #include "ValueParse.h"
 
@@ -77,11 +78,12 @@ void Bridge::PublishChanges() {
     if (changed_.empty()) return;
     for (const auto& message : layout_.Changed(RecordsAt(changed_), IsoTime(std::chrono::system_clock::now())))
         link_.Publish(message);
+    published_ += changed_.size();
 }
 
 void Bridge::Refuse(const Message& message, const std::string& why) {
-    if (settings_.verbose)
-        std::fprintf(stderr, "tolsa-bridge: refused %s: %s\n", codec::Printable(message.topic).c_str(), why.c_str());
+    ++refused_;
+    if (settings_.verbose) LogLine("refused " + codec::Printable(message.topic) + ": " + why);
     link_.Publish(layout_.Refusal(message.topic, message.payload, why));
 }
 
@@ -118,6 +120,7 @@ void Bridge::ApplyIncoming() {
             // goes into the shadow so it is not published back. A set is
             // published as the variable's new value.
             if (!set) shadow_.Take(index, area_.At(index).value.data());
+            ++applied_;
         }
     }
 }
@@ -125,7 +128,15 @@ void Bridge::ApplyIncoming() {
 void Bridge::Run(const std::atomic<bool>& stop) {
     const auto interval = std::chrono::milliseconds(settings_.intervalMs);
     auto nextPass = Clock::now();
+    auto nextStatus = Clock::now();
     while (!stop.load()) {
+        if (Clock::now() >= nextStatus) {
+            nextStatus += std::chrono::seconds(1);
+            StatusLine(std::string(link_.Ready() ? "connected" : "not connected") + ", " +
+                       std::to_string(shadow_.Indices().size()) + " variables published, " + std::to_string(published_) +
+                       " changes sent, " + std::to_string(applied_) + " values applied, " + std::to_string(refused_) +
+                       " refused");
+        }
         const auto now = Clock::now();
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextPass - now);
         link_.Service(std::clamp(wait, std::chrono::milliseconds(1), interval));
@@ -137,6 +148,7 @@ void Bridge::Run(const std::atomic<bool>& stop) {
             if (link_.Ready()) PublishChanges();
         }
     }
+    EndStatusLine();
     link_.Stop(layout_.Will(), std::chrono::milliseconds(2000));
 }
 

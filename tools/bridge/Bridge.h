@@ -42,6 +42,7 @@ private:
     MqttLink& link_;
     Shadow shadow_;
     std::vector<int32_t> changed_;
+    uint64_t published_ = 0, applied_ = 0, refused_ = 0;  // for the status line
 };
 
 }  // namespace tolsa::bridge

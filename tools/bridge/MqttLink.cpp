@@ -1,5 +1,7 @@
 #include "MqttLink.h"
 
+#include "System.h"
+
 #include <mosquitto.h>
 
 #include <cerrno>
@@ -62,7 +64,7 @@ std::string MqttLink::Setup() {
 }
 
 void MqttLink::Log(const std::string& line, bool always) const {
-    if (always || settings_.verbose) std::fprintf(stderr, "tolsa-bridge: %s\n", line.c_str());
+    if (always || settings_.verbose) LogLine(line);
 }
 
 void MqttLink::Service(std::chrono::milliseconds timeout) {

@@ -12,7 +12,7 @@
 
 #include "Bridge.h"
 #include "BridgeOptions.h"
-#include "HostName.h"
+#include "System.h"
 #include "LocalArea.h"
 #include "MqttLink.h"
 #include "PlainLayout.h"
@@ -34,6 +34,9 @@ extern "C" void RequestStop(int) { stopRequested.store(true); }
 void StopOnSignals() {
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
+#if defined(SIGBREAK)
+    std::signal(SIGBREAK, RequestStop);  // Ctrl-Break and console close on Windows
+#endif
 #if defined(SIGPIPE)
     std::signal(SIGPIPE, SIG_IGN);  // a broker gone mid-write is a lost connection, not the end
 #endif
