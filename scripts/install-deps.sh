@@ -19,3 +19,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The Sparkplug tests decode with npm packages, pinned by their lockfile.
+command -v npm >/dev/null || { apt-get update -qq && apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends nodejs npm; }
+(cd "$(dirname "$0")/../tests/sparkplug" && { [ node_modules/.package-lock.json -nt package-lock.json ] || npm ci --no-audit --no-fund --loglevel=error; })

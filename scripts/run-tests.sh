@@ -8,6 +8,8 @@ export TOLSA_WINEPREFIX="${TOLSA_WINEPREFIX:-$PWD/build/wineprefix}"
 
 # tolsa-bridge.exe links a static libmosquitto built from Debian's source package.
 bash scripts/build-mosquitto-mingw.sh >/dev/null
+# Its Sparkplug B mode links a static nanopb runtime built the same way.
+bash scripts/build-nanopb-mingw.sh >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 cmake --preset native >/dev/null

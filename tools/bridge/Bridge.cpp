@@ -14,6 +14,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+}  // namespace
+
 // The records published and the bytes of each that the shadow compares:
 // all 64 of a string's field, `size` of any other letter.
 Shadow Watched(const LocalArea& area, const std::vector<std::string>& patterns) {
@@ -28,8 +30,6 @@ Shadow Watched(const LocalArea& area, const std::vector<std::string>& patterns) 
     }
     return Shadow(std::move(indices), std::move(sizes));
 }
-
-}  // namespace
 
 std::string IsoTime(std::chrono::system_clock::time_point now) {
     using namespace std::chrono;

@@ -14,6 +14,10 @@
 
 namespace tolsa::bridge {
 
+// The records whose names match `patterns` (all when there are none), as a
+// shadow: all 64 bytes of a string's field, `size` of any other letter.
+Shadow Watched(const LocalArea& area, const std::vector<std::string>& patterns);
+
 // "2026-05-01T12:00:00.123Z" for the time `now`.
 std::string IsoTime(std::chrono::system_clock::time_point now);
 

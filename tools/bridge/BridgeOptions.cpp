@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "NodeId.h"
 #include "Options.h"
 
 namespace tolsa::bridge {
@@ -12,12 +13,14 @@ const char* const kBridgeHelp =
     "usage: tolsa-bridge [--broker URL] [--root TOPIC] [--publish PATTERN]... [--writable PATTERN]...\n"
     "                    [--mirror REMOTE_ROOT]... [--interval MS] [--qos 0|1|2] [--client-id ID]\n"
     "                    [--username NAME] [--password-file FILE] [--cafile FILE] [--cert FILE --key FILE]\n"
-    "                    [--json] [--verbose]\n\n"
+    "                    [--json] [--verbose]\n"
+    "       tolsa-bridge --sparkplug GROUP_ID/EDGE_NODE_ID [--primary-host HOST_ID] [--publish PATTERN]...\n"
+    "                    [--writable PATTERN]... [--interval MS] [broker, user and TLS options] [--verbose]\n\n"
     "Shares the variables of this machine's tolsa area through an MQTT broker.\n\n"
     "  --broker URL        mqtt://HOST[:PORT] or mqtts://HOST[:PORT] (default mqtt://127.0.0.1:1883)\n"
     "  --root TOPIC        topic root (default tolsa/<host name>)\n"
     "  --publish PATTERN   variables to publish, by full name with * ? [..] (default: all)\n"
-    "  --writable PATTERN  variables that ROOT/set/<name> may write (default: none)\n"
+    "  --writable PATTERN  variables that ROOT/set/<name> (or an NCMD) may write (default: none)\n"
     "  --mirror ROOT       write the values another bridge publishes under ROOT into\n"
     "                      the local variables of the same names\n"
     "  --interval MS       poll period in milliseconds (default 100)\n"
@@ -28,7 +31,10 @@ const char* const kBridgeHelp =
     "  --cafile FILE       CA certificates for mqtts:// (default: the system's)\n"
     "  --cert FILE --key FILE  client certificate and key for mqtts://\n"
     "  --json              publish values as JSON objects with type, size, index and time\n"
-    "  --verbose           log every connection step and every refused message\n\n"
+    "  --verbose           log every connection step and every refused message\n"
+    "  --sparkplug GROUP_ID/EDGE_NODE_ID  be a Sparkplug B edge node instead (spBv1.0/GROUP_ID/\n"
+    "                      NBIRTH|NDATA|NDEATH|NCMD/EDGE_NODE_ID); not with --root, --json or --mirror\n"
+    "  --primary-host ID   with --sparkplug: publish births only while spBv1.0/STATE/ID is online\n\n"
     "Topics: ROOT/status (online/offline, retained), ROOT/value/<name> (retained),\n"
     "ROOT/set/<name> (in), ROOT/error (refused messages).\n\n"
     "Exit status: 0 stopped by SIGINT or SIGTERM, 1 no tolsa area or a failure at\n"
@@ -108,6 +114,7 @@ ParsedSettings ParseBridgeOptions(const std::vector<std::string>& arguments,
         {"--mirror", true},   {"--interval", true}, {"--qos", true},          {"--client-id", true},
         {"--username", true}, {"--password-file", true}, {"--cafile", true},  {"--cert", true},
         {"--key", true},      {"--json", false},    {"--verbose", false},     {"--help", false},
+        {"--sparkplug", true}, {"--primary-host", true},
     };
     ParsedSettings result;
     BridgeSettings& s = result.settings;
@@ -169,7 +176,23 @@ ParsedSettings ParseBridgeOptions(const std::vector<std::string>& arguments,
             s.json = true;
         } else if (name == "--verbose") {
             s.verbose = true;
+        } else if (name == "--sparkplug") {
+            std::string group, node, why;
+            if (!sparkplug::ParseNodeId(value, group, node, why)) fail("--sparkplug " + why);
+            s.sparkplug = value;
+        } else if (name == "--primary-host") {
+            if (!sparkplug::ValidId(value)) fail("--primary-host '" + value + "' is not a host id (one topic level)");
+            s.primaryHost = value;
         }
+    }
+    // Sparkplug B fixes the topics and the payloads itself.
+    if (!s.sparkplug.empty()) {
+        if (!s.root.empty()) fail("--root cannot be combined with --sparkplug: Sparkplug B fixes the topics");
+        if (s.json) fail("--json cannot be combined with --sparkplug: Sparkplug B payloads are protobuf");
+        if (!s.mirrors.empty())
+            fail("--mirror cannot be combined with --sparkplug: a Sparkplug edge node reads only its commands");
+    } else if (!s.primaryHost.empty()) {
+        fail("--primary-host needs --sparkplug");
     }
     if (!s.password && environmentPassword) s.password = environmentPassword;
     if (s.password && s.username.empty()) fail("a password needs --username");

@@ -32,6 +32,10 @@ struct BridgeSettings {
     std::optional<std::string> password;
     std::string cafile, certfile, keyfile;
     bool json = false;
+    // Sparkplug B instead of the plain topics: GROUP_ID/EDGE_NODE_ID, and
+    // the primary host whose STATE gates the births (empty: none).
+    std::string sparkplug;
+    std::string primaryHost;
     bool verbose = false;
     bool help = false;
 };

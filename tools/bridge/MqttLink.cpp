@@ -74,6 +74,11 @@ void MqttLink::Service(std::chrono::milliseconds timeout) {
             std::this_thread::sleep_for(std::min<Clock::duration>(timeout, nextAttempt_ - now));
             return;
         }
+        if (willSource_) {
+            will_ = willSource_();
+            mosquitto_will_set(client_, will_.topic.c_str(), static_cast<int>(will_.payload.size()), will_.payload.data(),
+                               settings_.qos, will_.retain);
+        }
         Log("connecting to " + settings_.broker.host + ":" + std::to_string(settings_.broker.port), false);
         state_ = State::Connecting;
         const int rc = mosquitto_connect(client_, settings_.broker.host.c_str(), settings_.broker.port, kKeepAliveSeconds);
@@ -116,6 +121,7 @@ void MqttLink::Stop(const Message& last, std::chrono::milliseconds limit) {
     if (mosquitto_publish(client_, &mid, last.topic.c_str(), static_cast<int>(last.payload.size()), last.payload.data(),
                           settings_.qos, last.retain) == MOSQ_ERR_SUCCESS) {
         awaitedMid_ = mid;
+        awaitedDone_ = false;
         // QoS 0 is done once written; 1 and 2 once the broker acknowledged it.
         while (!awaitedDone_ && Clock::now() < deadline) {
             if (mosquitto_loop(client_, 10, 1) != MOSQ_ERR_SUCCESS) break;
@@ -128,6 +134,12 @@ void MqttLink::Stop(const Message& last, std::chrono::milliseconds limit) {
             if (mosquitto_loop(client_, 10, 1) != MOSQ_ERR_SUCCESS) break;
     state_ = State::Idle;
     Log("disconnected", false);
+}
+
+void MqttLink::Restart(const Message& last, std::chrono::milliseconds limit) {
+    Stop(last, limit);
+    stopping_ = false;
+    nextAttempt_ = Clock::now();
 }
 
 void MqttLink::OnConnect(mosquitto*, void* self, int rc) {

@@ -4,6 +4,7 @@
 // subscribes after each connect, and queues what arrives.
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,11 @@ public:
 
     // Publishes `last` and disconnects cleanly, waiting at most `limit`.
     void Stop(const Message& last, std::chrono::milliseconds limit);
+    // Stop, then connect again at once (Sparkplug: the primary host went away).
+    void Restart(const Message& last, std::chrono::milliseconds limit);
+    // Called before every connection attempt; what it returns becomes the
+    // Will (Sparkplug: a death certificate with the attempt's bdSeq).
+    void SetWillSource(std::function<Message()> source) { willSource_ = std::move(source); }
 
 private:
     enum class State { Idle, Connecting, Subscribing, Ready };
@@ -69,6 +75,7 @@ private:
     Backoff backoff_;
     Clock::time_point nextAttempt_{};
     std::vector<Message> incoming_;
+    std::function<Message()> willSource_;
 };
 
 }  // namespace tolsa::bridge
