@@ -19,3 +19,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The web view (tolsa serve): cpp-httplib in its single-header form for both
+# targets, and the page's pinned npm packages (the chart; the test browser's
+# driver, which never downloads a browser: the tests use Debian's chromium).
+bash "$(dirname "$0")/httplib-source.sh"
+(cd "$(dirname "$0")/../web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --ignore-scripts --loglevel=error)

@@ -12,6 +12,7 @@ const std::vector<Command>& Commands() {
         {"watch", "a live table of the values, changes marked", kWatchHelp, RunWatch},
         {"dump", "every record, tab-separated or as JSON, for scripts", kDumpHelp, RunDump},
         {"info", "version, files, the shared area, and why it is missing", kInfoHelp, RunInfo},
+        {"serve", "a live view in a web browser, with trend charts", kServeHelp, RunServe},
     };
     return commands;
 }

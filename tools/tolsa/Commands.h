@@ -31,6 +31,7 @@ int RunSet(const Arguments& arguments);
 int RunWatch(const Arguments& arguments);
 int RunDump(const Arguments& arguments);
 int RunInfo(const Arguments& arguments);
+int RunServe(const Arguments& arguments);  // tools/serve
 
 extern const char* const kListHelp;
 extern const char* const kGetHelp;
@@ -38,6 +39,7 @@ extern const char* const kSetHelp;
 extern const char* const kWatchHelp;
 extern const char* const kDumpHelp;
 extern const char* const kInfoHelp;
+extern const char* const kServeHelp;
 
 // Shared by the subcommands: "--help" or "-h" among the arguments.
 bool WantsHelp(const Arguments& arguments);
