@@ -23,6 +23,23 @@ struct MappedArea {
 // A null base on failure; a size of 0 always fails.
 MappedArea OpenSharedArea(const char* name, uint32_t size);
 
+// An area that another process created, attached to by a tool that only
+// inspects it: nothing is created, resized or reset. While attached the
+// process counts as a holder, so the area is not reset under it.
+struct AttachedView {
+    MappedArea area;                // null base when not attached
+    const char* problem = nullptr;  // why not, when the area exists but could not be attached
+    intptr_t handle = -1;           // the platform's descriptor or mapping handle
+};
+
+// A null base and no problem when no area of that name exists, or (Linux)
+// when every process that held it has left.
+AttachedView AttachExistingArea(const char* name);
+// Whether a process other than this one still holds the attached area.
+bool OthersHoldArea(const AttachedView& view, const char* name);
+// Unmaps the view and lets the area go.
+void DetachArea(AttachedView& view);
+
 // The log, created or truncated, not inherited by child processes, and never
 // written through a symbolic link. Null on failure.
 std::FILE* OpenLogFile(const char* path);

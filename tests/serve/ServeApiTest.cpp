@@ -323,7 +323,7 @@ TEST(ServeCommandLine, ListeningBeyondLoopbackNeedsATokenFile) {
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(bad.err.find("--interval"), std::string::npos) << bad.err;
     const auto noFile = RunTool({"serve", "--token-file", "/nonexistent/token"});
-    EXPECT_EQ(noFile.status, 2);
+    EXPECT_EQ(noFile.status, 4);
     EXPECT_NE(noFile.err.find("cannot read the token file"), std::string::npos) << noFile.err;
 }
 

@@ -1,4 +1,5 @@
-// Decoding records for display, JSON, and the rows of list and watch.
+// Escaping, JSON, and the rows of list and watch. The values themselves are
+// the cases of tests/data/value-cases.tsv (ValueCasesTest.cpp).
 
 #include <gtest/gtest.h>
 
@@ -19,41 +20,6 @@ Record Make(int index, const char* name, char type, int size, const std::string&
     record.size = size;
     std::memcpy(record.value.data(), value.data(), value.size());
     return record;
-}
-
-TEST(ValueFormat, DecodesByTheTypeLetter) {
-    const struct {
-        char type;
-        int size;
-        std::string value;
-        const char* decoded;
-        const char* raw;
-    } cases[] = {
-        {'L', 4, "\xfe\xff\xff\xff", "-2", "feffffff"},
-        {'B', 1, "\xff\x01", "255", "ff"},  // one byte only, whatever follows
-        {'H', 1, "\x80", "128", "80"},
-        {'O', 1, "\x01", "1", "01"},
-        {'M', 2, "\xff\xff", "65535", "ffff"},
-        {'W', 2, "\x34\x12", "4660", "3412"},
-        {'D', 8, std::string("\x9a\x99\x99\x99\x99\x99\xb9\x3f", 8), "0.1", "9a9999999999b93f"},
-        {'D', 8, std::string("\x00\x00\x00\x00\x00\x00\xf8\x7f", 8), "nan", "000000000000f87f"},
-        {'$', 63, "abc\0def", "abc", nullptr},
-        {'X', 0, "\x01\x02", "", ""},
-        {'?', 3, "\x01\x02\x03\x04", "010203", "010203"},
-        {'?', 99, "", nullptr, nullptr},  // a size beyond the field shows the field only
-    };
-    for (const auto& c : cases) {
-        const Record record = Make(0, "N", c.type, c.size, c.value);
-        if (c.decoded) {
-            EXPECT_EQ(tolsa::codec::DecodeValue(record), c.decoded) << c.type;
-        }
-        if (c.raw) {
-            EXPECT_EQ(tolsa::codec::RawHex(record), c.raw) << c.type;
-        }
-    }
-    EXPECT_EQ(tolsa::codec::RawHex(Make(0, "N", '?', 99, "")).size(), 128u);
-    // A string field without a terminator stops at its 64th byte.
-    EXPECT_EQ(tolsa::codec::DecodeValue(Make(0, "N", '$', 63, std::string(64, 'q'))), std::string(64, 'q'));
 }
 
 TEST(ValueFormat, EscapesForOneLineAndForJson) {

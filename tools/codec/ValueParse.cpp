@@ -9,8 +9,9 @@ namespace tolsa::codec {
 
 namespace {
 
-ParsedValue Refuse(std::string why) {
+ParsedValue Refuse(ParseError kind, std::string why) {
     ParsedValue result;
+    result.kind = kind;
     result.error = std::move(why);
     return result;
 }
@@ -46,11 +47,11 @@ ParsedValue Integer(std::string_view text) {
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
     if (digits.empty() || digits[0] == '-' || digits[0] == '+' || end != digits.data() + digits.size() ||
         (error != std::errc() && error != std::errc::result_out_of_range))
-        return Refuse(Quoted(text) + " is not an integer");
-    if (error == std::errc::result_out_of_range) return Refuse(Quoted(text) + " is " + range);
+        return Refuse(ParseError::kSyntax, Quoted(text) + " is not an integer");
+    if (error == std::errc::result_out_of_range) return Refuse(ParseError::kRange, Quoted(text) + " is " + range);
     const unsigned long long limit = negative ? static_cast<unsigned long long>(-(low + 1)) + 1
                                               : static_cast<unsigned long long>(high);
-    if (magnitude > limit) return Refuse(Quoted(text) + " is " + range);
+    if (magnitude > limit) return Refuse(ParseError::kRange, Quoted(text) + " is " + range);
     const long long value = negative ? (magnitude == 0 ? 0 : -static_cast<long long>(magnitude - 1) - 1)
                                      : static_cast<long long>(magnitude);
     return Store(static_cast<T>(value));
@@ -63,14 +64,14 @@ ParsedValue Floating(std::string_view text) {
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (number.empty() || number[0] == '+' || end != number.data() + number.size() ||
         (error != std::errc() && error != std::errc::result_out_of_range))
-        return Refuse(Quoted(text) + " is not a number");
-    if (error == std::errc::result_out_of_range) return Refuse(Quoted(text) + " is out of range for a double");
+        return Refuse(ParseError::kSyntax, Quoted(text) + " is not a number");
+    if (error == std::errc::result_out_of_range) return Refuse(ParseError::kRange, Quoted(text) + " is out of range for a double");
     return Store(value);
 }
 
 ParsedValue Text(std::string_view text) {
     if (text.size() > static_cast<std::size_t>(kStringChars))
-        return Refuse("the text is " + std::to_string(text.size()) + " characters long; at most " +
+        return Refuse(ParseError::kLength, "the text is " + std::to_string(text.size()) + " characters long; at most " +
                       std::to_string(kStringChars) + " fit");
     ParsedValue result;
     result.ok = true;
@@ -89,11 +90,11 @@ ParsedValue Bytes(int32_t size, std::string_view text) {
     const std::size_t count = size < 0 ? 0 : size > kValueBytes ? kValueBytes : static_cast<std::size_t>(size);
     const std::string expected = "expected " + std::to_string(count) + " bytes as " +
                                  std::to_string(2 * count) + " hex digits";
-    if (text.size() != 2 * count) return Refuse(Quoted(text) + ": " + expected);
+    if (text.size() != 2 * count) return Refuse(ParseError::kLength, Quoted(text) + ": " + expected);
     ParsedValue result;
     for (std::size_t i = 0; i < count; ++i) {
         const int high = HexDigit(text[2 * i]), low = HexDigit(text[2 * i + 1]);
-        if (high < 0 || low < 0) return Refuse(Quoted(text) + " is not hex: " + expected);
+        if (high < 0 || low < 0) return Refuse(ParseError::kSyntax, Quoted(text) + " is not hex: " + expected);
         result.bytes[i] = static_cast<unsigned char>(high * 16 + low);
     }
     result.ok = true;

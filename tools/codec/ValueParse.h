@@ -12,8 +12,12 @@
 
 namespace tolsa::codec {
 
+// Why a text was refused, for front ends that report it in their own words.
+enum class ParseError { kNone, kSyntax, kRange, kLength };
+
 struct ParsedValue {
     bool ok = false;
+    ParseError kind = ParseError::kNone;             // set when !ok
     std::string error;                               // why not, when !ok
     std::array<unsigned char, kValueBytes> bytes{};  // the value, zero-filled behind it
 };

@@ -32,12 +32,13 @@ const char* const kServeHelp =
     "Routes: GET / (the page), GET /api/variables, GET /api/variables/NAME,\n"
     "GET /api/events (server-sent events), POST /api/set {\"name\", \"value\"}\n"
     "with the page's X-Tolsa-Csrf header.\n"
-    "Exit status: 0 stopped by Ctrl-C or SIGTERM, 2 a wrong command line or\n"
-    "token file, 3 the address cannot be listened on.\n";
+    "Exit status: 0 stopped by Ctrl-C or SIGTERM, 2 a wrong command line, 4 a\n"
+    "token file that cannot be read or holds no token, 5 the address cannot be\n"
+    "listened on.\n";
 
 namespace {
 
-constexpr int kExitCannotListen = 3;
+constexpr int kExitCannotListen = 5;
 std::atomic<bool> stopRequested{false};
 
 extern "C" void OnStopSignal(int) { stopRequested = true; }
@@ -54,7 +55,7 @@ int RunServe(const Arguments& arguments) {
         bearer = serve::ReadToken(options.tokenFile, why);
         if (bearer.empty()) {
             Complain(why);
-            return kExitUsage;
+            return kExitFile;
         }
     }
     serve::AreaFeed feed(options.writable, std::chrono::milliseconds(options.intervalMs));

@@ -1,27 +1,25 @@
 #pragma once
-// The tool's only contact with the library: the record walk through the
-// exported base pointer, item size and count, the name lookup, and the write.
+// The tool's contact with the area: attached passively (tools/attach), never
+// through the library, so that looking changes nothing: no start-up, no log
+// truncated, no name, type or size rewritten, no area made.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "AttachedArea.h"
 #include "Record.h"
 
 namespace tolsa::tool {
 
 // Records, values and patterns are the codec's, shared with every front end.
 using namespace codec;
+using attach::AttachedArea;
 
-// Whether this process's start-up published an area.
-bool AreaPublished();
-// The area's address in this process, as the log prints it: 16 hex digits.
-std::string AreaAddress();
-
-// Copies of every record, in index order; none when no area is published.
-std::vector<Record> ReadRecords();
-Record ReadRecord(int32_t index);  // index must be below the count
+// The attached area, or null after printing why not ("tolsa: no process has
+// the variables mapped ..."); the command then ends with kExitNoArea.
+std::unique_ptr<AttachedArea> AttachOrComplain();
 
 // A command-line reference to a variable: a full name, or #INDEX.
 struct Target {
@@ -29,9 +27,6 @@ struct Target {
     int32_t index = -1;
     std::string why;  // the message when not found
 };
-Target Resolve(std::string_view reference);
-
-// Writes `bytes` (64 of them; strings NUL-terminated) through the library.
-bool WriteValue(int32_t index, const unsigned char* bytes);
+Target Resolve(const AttachedArea& area, std::string_view reference);
 
 }  // namespace tolsa::tool

@@ -11,7 +11,9 @@ const std::vector<Command>& Commands() {
         {"set", "write a value, checked against the variable's type", kSetHelp, RunSet},
         {"watch", "a live table of the values, changes marked", kWatchHelp, RunWatch},
         {"dump", "every record, tab-separated or as JSON, for scripts", kDumpHelp, RunDump},
-        {"info", "version, files, the shared area, and why it is missing", kInfoHelp, RunInfo},
+        {"info", "the shared area's size and records, and the log as it stands", kInfoHelp, RunInfo},
+        {"record", "sample variables into a CSV file", kRecordHelp, RunRecord},
+        {"replay", "write a recorded CSV file back into the variables", kReplayHelp, RunReplay},
         {"serve", "a live view in a web browser, with trend charts", kServeHelp, RunServe},
     };
     return commands;

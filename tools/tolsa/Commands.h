@@ -1,7 +1,9 @@
 #pragma once
 // The subcommands of `tolsa`. Each takes the arguments after its own name
 // and returns the exit status: 0 done, 1 an unknown name or index, 2 a value
-// that does not parse or fit, or a command line that is wrong.
+// that does not parse or fit, or a command line that is wrong, 3 no area to
+// attach to (or the area was left by every other process), 4 a file that
+// cannot be read or written.
 
 #include <string>
 #include <string_view>
@@ -13,6 +15,8 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitUnknown = 1;
 inline constexpr int kExitBadValue = 2;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoArea = 3;
+inline constexpr int kExitFile = 4;  // a file that cannot be read or written
 
 using Arguments = std::vector<std::string>;
 
@@ -31,6 +35,8 @@ int RunSet(const Arguments& arguments);
 int RunWatch(const Arguments& arguments);
 int RunDump(const Arguments& arguments);
 int RunInfo(const Arguments& arguments);
+int RunRecord(const Arguments& arguments);
+int RunReplay(const Arguments& arguments);
 int RunServe(const Arguments& arguments);  // tools/serve
 
 extern const char* const kListHelp;
@@ -39,6 +45,8 @@ extern const char* const kSetHelp;
 extern const char* const kWatchHelp;
 extern const char* const kDumpHelp;
 extern const char* const kInfoHelp;
+extern const char* const kRecordHelp;
+extern const char* const kReplayHelp;
 extern const char* const kServeHelp;
 
 // Shared by the subcommands: "--help" or "-h" among the arguments.

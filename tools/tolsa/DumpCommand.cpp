@@ -22,8 +22,9 @@ int RunDump(const Arguments& arguments) {
     const ParsedOptions parsed = ParseOptions(arguments, {{"--json", false}});
     if (!parsed.error.empty()) return UsageError(kDumpHelp, parsed.error);
     if (!parsed.operands.empty()) return UsageError(kDumpHelp, "dump takes no operands");
-    const auto records = ReadRecords();
-    if (records.empty()) Complain("no variables: no area is published (see 'tolsa info')");
+    const auto area = AttachOrComplain();
+    if (area == nullptr) return kExitNoArea;
+    const auto records = area->ReadAll();
     if (!parsed.Has("--json")) {
         for (const auto& record : records) std::printf("%s\n", DumpLine(record).c_str());
         return kExitOk;

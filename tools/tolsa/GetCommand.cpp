@@ -20,10 +20,12 @@ int RunGet(const Arguments& arguments) {
     const ParsedOptions parsed = ParseOptions(arguments, {{"--raw", false}});
     if (!parsed.error.empty()) return UsageError(kGetHelp, parsed.error);
     if (parsed.operands.empty()) return UsageError(kGetHelp, "get needs a variable");
+    const auto area = AttachOrComplain();
+    if (area == nullptr) return kExitNoArea;
     std::vector<int32_t> indices;
     bool unknown = false;
     for (const auto& reference : parsed.operands) {
-        const Target target = Resolve(reference);
+        const Target target = Resolve(*area, reference);
         if (!target.found) {
             Complain(target.why);
             unknown = true;
@@ -33,7 +35,7 @@ int RunGet(const Arguments& arguments) {
     if (unknown) return kExitUnknown;
     const bool raw = parsed.Has("--raw");
     for (const int32_t index : indices) {
-        const Record record = ReadRecord(index);
+        const Record record = area->Read(index);
         std::printf("%s\n", raw ? RawHex(record).c_str() : Printable(DecodeValue(record)).c_str());
     }
     return kExitOk;

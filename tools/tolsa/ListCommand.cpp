@@ -21,10 +21,10 @@ int RunList(const Arguments& arguments) {
     if (!parsed.error.empty()) return UsageError(kListHelp, parsed.error);
     if (parsed.operands.size() > 1) return UsageError(kListHelp, "list takes one pattern at most");
     const std::string pattern = parsed.operands.empty() ? "*" : parsed.operands[0];
-    const auto all = ReadRecords();
-    if (all.empty()) Complain("no variables: no area is published (see 'tolsa info')");
+    const auto area = AttachOrComplain();
+    if (area == nullptr) return kExitNoArea;
     std::vector<Record> shown;
-    for (const auto& record : all)
+    for (const auto& record : area->ReadAll())
         if (GlobMatch(pattern, record.name)) shown.push_back(record);
     for (const auto& row : FormatRows(shown)) std::printf("%s\n", row.c_str());
     return kExitOk;

@@ -11,7 +11,8 @@ namespace tolsa::tool {
 
 const char* const kSetHelp =
     "usage: tolsa set NAME|#INDEX VALUE\n\n"
-    "Writes VALUE to the variable through the library, parsed for its type:\n"
+    "Writes VALUE into the variable's value field, parsed for its type letter,\n"
+    "by the library's copy rules (as TolsaWriteVar does); nothing else changes:\n"
     "  $        text of at most 63 characters\n"
     "  L        an integer from -2147483648 to 2147483647\n"
     "  B H O    an integer from 0 to 255\n"
@@ -25,22 +26,21 @@ const char* const kSetHelp =
 int RunSet(const Arguments& arguments) {
     // No options: every argument is an operand, so "-5" is a value.
     if (arguments.size() != 2) return UsageError(kSetHelp, "set needs a variable and a value");
-    const Target target = Resolve(arguments[0]);
+    const auto area = AttachOrComplain();
+    if (area == nullptr) return kExitNoArea;
+    const Target target = Resolve(*area, arguments[0]);
     if (!target.found) {
         Complain(target.why);
         return kExitUnknown;
     }
-    const Record record = ReadRecord(target.index);
+    const Record record = area->Read(target.index);
     const ParsedValue value = ParseValue(record.type, record.size, arguments[1]);
     if (!value.ok) {
         Complain("cannot set " + Printable(record.name) + " (type " + Printable(std::string(1, record.type)) +
                  "): " + value.error);
         return kExitBadValue;
     }
-    if (!WriteValue(target.index, value.bytes.data())) {
-        Complain("the library refused to write " + Printable(record.name));
-        return kExitUnknown;
-    }
+    area->Write(target.index, value.bytes.data());
     return kExitOk;
 }
 

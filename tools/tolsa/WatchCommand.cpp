@@ -19,7 +19,8 @@ const char* const kWatchHelp =
     "MS milliseconds (500 by default), marking with '*' the values that changed\n"
     "since the refresh before. On a terminal the table is redrawn in place;\n"
     "otherwise each refresh is printed as plain lines after a line\n"
-    "'refresh K'. Ends on Ctrl-C, or after N refreshes.\n";
+    "'refresh K'. Ends on Ctrl-C, or after N refreshes; with exit status 3 when\n"
+    "no other process has the area mapped any more.\n";
 
 namespace {
 
@@ -28,9 +29,9 @@ constexpr const char* kClearLine = "\x1b[K";
 constexpr const char* kHighlight = "\x1b[1;7m";
 constexpr const char* kPlain = "\x1b[0m";
 
-std::vector<Record> Matching(const std::string& pattern) {
+std::vector<Record> Matching(const AttachedArea& area, const std::string& pattern) {
     std::vector<Record> shown;
-    for (auto& record : ReadRecords())
+    for (auto& record : area.ReadAll())
         if (GlobMatch(pattern, record.name)) shown.push_back(std::move(record));
     return shown;
 }
@@ -55,12 +56,17 @@ int RunWatch(const Arguments& arguments) {
     const std::string pattern = parsed.operands.empty() ? "*" : parsed.operands[0];
     const bool terminal = StdoutIsTerminal();
     if (terminal) EnableEscapeSequences();
-    if (!terminal && !AreaPublished()) Complain("no variables: no area is published (see 'tolsa info')");
+    const auto area = AttachOrComplain();
+    if (area == nullptr) return kExitNoArea;
     CatchInterrupt();
     std::vector<Record> before;
     std::size_t drawn = 0;  // lines of the table on the terminal
     for (long refresh = 1; !Interrupted(); ++refresh) {
-        const auto now = Matching(pattern);
+        if (!area->Shared()) {
+            Complain(attach::LostAreaMessage());
+            return kExitNoArea;
+        }
+        const auto now = Matching(*area, pattern);
         const auto changed = Changes(before, now);
         const auto rows = FormatRows(now, changed);
         if (terminal) {
@@ -71,12 +77,11 @@ int RunWatch(const Arguments& arguments) {
                       (now.size() == 1 ? " variable" : " variables") + ", every " +
                       std::to_string(interval) + " ms, refresh " + std::to_string(refresh) +
                       (count ? " of " + std::to_string(count) : std::string(", Ctrl-C ends")) + kClearLine + "\n";
-            if (!AreaPublished()) screen += std::string("no area is published (see 'tolsa info')") + kClearLine + "\n";
             for (std::size_t i = 0; i < rows.size(); ++i)
                 screen += (changed[i] ? kHighlight + rows[i] + kPlain : rows[i]) + kClearLine + "\n";
             screen += kClearBelow;
             std::fputs(screen.c_str(), stdout);
-            drawn = 1 + (AreaPublished() ? 0 : 1) + rows.size();
+            drawn = 1 + rows.size();
         } else {
             std::printf("refresh %ld\n", refresh);
             for (const auto& row : rows) std::printf("%s\n", row.c_str());
