@@ -46,7 +46,7 @@ export class VariableTable {
       if (row.hidden || Number(row.dataset.index) !== index || row.dataset.index === '') continue;
       this.fill(row, index);
       row.cells.value.animate([{ backgroundColor: 'var(--flash)' }, { backgroundColor: 'transparent' }],
-        { duration: 700, easing: 'ease-out' });
+        { duration: 400, easing: 'ease-out' });
     }
   }
 

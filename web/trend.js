@@ -15,6 +15,7 @@ export class Trend {
     this.windowSeconds = 60;
     this.paused = false;
     this.plot = null;
+    this.pending = false;
     new ResizeObserver(() => this.plot?.setSize(this.size())).observe(element);
   }
 
@@ -48,7 +49,17 @@ export class Trend {
       this.times.splice(0, old);
       for (const v of this.values) v.splice(0, old);
     }
-    if (!this.paused) this.draw();
+    if (!this.paused) this.drawSoon();
+  }
+
+  // At most one redraw a frame, outside the update that brought the sample.
+  drawSoon() {
+    if (this.pending) return;
+    this.pending = true;
+    requestAnimationFrame(() => {
+      this.pending = false;
+      if (!this.paused) this.draw();
+    });
   }
 
   setWindow(seconds) {
@@ -62,7 +73,8 @@ export class Trend {
   }
 
   size() {
-    return { width: Math.max(200, this.element.clientWidth), height: Math.max(160, this.element.clientHeight - 8) };
+    // Less the padding, and the legend's line below the plot.
+    return { width: Math.max(200, this.element.clientWidth - 16), height: Math.max(120, this.element.clientHeight - 36) };
   }
 
   rebuild() {
