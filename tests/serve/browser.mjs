@@ -8,15 +8,14 @@
 // definition files), TOLSA_REPORT_DIR (screenshot and figures go there).
 // Exits 77 when something it needs is missing.
 
-import { spawn, spawnSync } from 'node:child_process';
-import { copyFileSync, existsSync, mkdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
-import { createRequire } from 'node:module';
+import { spawnSync } from 'node:child_process';
+import { copyFileSync, existsSync, mkdirSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { createInterface } from 'node:readline';
+
+import { chromium, launchBrowser, quantile, sleep, start, startServe, stop, stopAll } from './harness.mjs';
 
 const env = process.env;
-const chromium = '/usr/bin/chromium';
 for (const [what, path] of [['tool', env.TOLSA_TOOL], ['producer', env.TOLSA_PRODUCER], ['agent', env.TOLSA_AGENT],
   ['puppeteer-core', join(env.TOLSA_WEB_DIR ?? '', 'node_modules/puppeteer-core')], ['chromium', chromium]]) {
   if (!path || !existsSync(path)) {
@@ -28,27 +27,10 @@ if (env.TOLSA_ISOLATED !== '1') {
   console.error('browser.mjs: run through scripts/isolated.sh');
   process.exit(2);
 }
-const puppeteer = createRequire(join(env.TOLSA_WEB_DIR, 'package.json'))('puppeteer-core');
 const reportDir = env.TOLSA_REPORT_DIR ?? tmpdir();
 mkdirSync(reportDir, { recursive: true });
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 // ---- processes -------------------------------------------------------------
-
-const children = new Set();
-function start(program, args) {
-  const child = spawn(program, args, { stdio: ['ignore', 'pipe', 'inherit'] });
-  children.add(child);
-  child.on('exit', () => children.delete(child));
-  return child;
-}
-async function stop(child) {
-  if (child.exitCode !== null || child.signalCode !== null) return;
-  const ended = new Promise((resolve) => child.once('exit', resolve));
-  child.kill('SIGTERM');
-  await Promise.race([ended, sleep(5000)]);
-  if (child.exitCode === null && child.signalCode === null) child.kill('SIGKILL');
-}
 
 async function startProducer() {
   const producer = start(env.TOLSA_PRODUCER, ['--interval', '100']);
@@ -56,16 +38,6 @@ async function startProducer() {
   // It runs once the area holds its counter.
   for (let i = 0; i < 100 && agent(['call TolsaReadInt32 IORSH_Counter'])[0] === 'ret=0'; ++i) await sleep(100);
   return producer;
-}
-
-// `tolsa serve` on a free loopback port; its first line names the address.
-async function startServe(args) {
-  const serve = start(env.TOLSA_TOOL, ['serve', '--listen', '127.0.0.1:0', ...args]);
-  const lines = createInterface({ input: serve.stdout });
-  const first = await Promise.race([new Promise((resolve) => lines.once('line', resolve)), sleep(20000)]);
-  const url = /http:\/\/127\.0\.0\.1:\d+\//.exec(first ?? '')?.[0];
-  if (!url) throw new Error(`tolsa serve printed no address: '${first}'`);
-  return { serve, url };
 }
 
 // Commands to an agent that loads the library: what the library itself sees.
@@ -141,27 +113,16 @@ const tracePixels = (page) => page.evaluate(() => {
   return count;
 });
 
-const quantile = (values, q) => {
-  const sorted = [...values].sort((a, b) => a - b);
-  return sorted.length ? sorted[Math.min(sorted.length - 1, Math.floor(q * sorted.length))] : null;
-};
-
 // ---- the run ---------------------------------------------------------------
 
 const source = env.TOLSA_SOURCE_DIR;
 for (const file of ['iorsh.mem', 'memsh.mem']) copyFileSync(join(source, 'examples/kestor', file), join('/kestor', file));
-const profile = mkdtempSync(join(tmpdir(), 'tolsa-chromium-'));
-let browser = null;
+let chrome = null;
 let producer = await startProducer();
-const writable = await startServe(['--allow-write', 'MEMSH_Set*', '--allow-write', 'MEMSH_Mode']);
+const writable = await startServe(env.TOLSA_TOOL, ['--allow-write', 'MEMSH_Set*', '--allow-write', 'MEMSH_Mode']);
 try {
-  browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    userDataDir: profile,
-    args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', '--disable-dev-shm-usage'],
-  });
+  chrome = await launchBrowser(env.TOLSA_WEB_DIR);
+  const { browser } = chrome;
   const page = await browser.newPage();
   await page.setViewport({ width: 1280, height: 800 });
   const pageErrors = [];
@@ -235,7 +196,7 @@ try {
 
   await check('read-only mode shows no edit control', async () => {
     // Stopped again at once: as long as a view is attached, the area is held.
-    const readOnly = await startServe([]);
+    const readOnly = await startServe(env.TOLSA_TOOL, []);
     const view = await browser.newPage();
     await view.goto(readOnly.url, { waitUntil: 'load' });
     await view.waitForFunction(() => document.querySelectorAll('#viewport .row:not([hidden])').length >= 7, { timeout: 10000 });
@@ -273,9 +234,8 @@ try {
   writeFileSync(join(reportDir, 'serve-browser-report.json'), `${JSON.stringify(report, null, 2)}\n`);
   console.log(`figures (not judged here): ${JSON.stringify(report)}`);
 } finally {
-  await browser?.close();
-  for (const child of [...children]) await stop(child);
-  rmSync(profile, { recursive: true, force: true });
+  await chrome?.close();
+  await stopAll();
 }
 const failed = results.filter((r) => !r.ok).length;
 console.log(`${results.length - failed} passed, ${failed} failed`);
