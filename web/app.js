@@ -9,7 +9,7 @@ const NUMERIC = new Set(['L', 'D', 'B', 'H', 'O', 'M', 'W']);
 const csrf = document.querySelector('meta[name="tolsa-csrf"]').content;
 const $ = (id) => document.getElementById(id);
 
-const records = [];           // by index, as /api/variables gives them
+const records = [];           // by index: {index, name, type, size, value}
 let writable = new Set();     // indices the page may set
 const errors = new Map();     // index -> the last refused write's message
 // Times of applying one update, for the test's report (bounded).
@@ -54,7 +54,7 @@ function numberOf(index) {
 
 function onSnapshot(data) {
   records.length = 0;
-  for (const record of data.records) records[record.index] = record;
+  for (const [index, name, type, size, value] of data.records) records[index] = { index, name, type, size, value };
   writable = new Set(data.writable);
   $('mode').textContent = writable.size ? `${writable.size} writable` : 'read-only';
   for (const index of errors.keys()) if (!records[index]) errors.delete(index);
@@ -68,9 +68,11 @@ function onSnapshot(data) {
 
 function onChange(data) {
   performance.mark('tolsa-update-start');
-  for (const record of data.records) {
-    records[record.index] = record;
-    table.changed(record.index);
+  for (const [index, value] of data.values) {
+    const record = records[index];
+    if (!record) continue;
+    record.value = value;
+    table.changed(index);
   }
   trend.sample(Date.now() / 1000, numberOf);
   const measure = performance.measure('tolsa-update', 'tolsa-update-start');

@@ -14,6 +14,7 @@ export class VariableTable {
     this.on = on;
     this.shown = [];         // record indices that pass the filter, in order
     this.rows = [];          // the row elements in the DOM
+    this.rowOf = new Map();  // record index -> its row, for the rows in view
     this.editing = -1;       // the record whose value cell holds an editor
     viewport.addEventListener('scroll', () => this.render());
     new ResizeObserver(() => this.render()).observe(viewport);
@@ -31,23 +32,24 @@ export class VariableTable {
     const count = Math.min(this.shown.length - first,
       Math.ceil(this.viewport.clientHeight / ROW_HEIGHT) + 2 * SPARE_ROWS);
     while (this.rows.length < count) this.rows.push(this.makeRow());
+    this.rowOf.clear();
     for (let i = 0; i < this.rows.length; ++i) {
       const row = this.rows[i];
       if (i >= count) { row.hidden = true; row.dataset.index = ''; continue; }
       row.hidden = false;
       row.style.transform = `translateY(${(first + i) * ROW_HEIGHT}px)`;
       this.fill(row, this.shown[first + i]);
+      this.rowOf.set(this.shown[first + i], row);
     }
   }
 
   // A changed value: redrawn, and flashed when in view.
   changed(index) {
-    for (const row of this.rows) {
-      if (row.hidden || Number(row.dataset.index) !== index || row.dataset.index === '') continue;
-      this.fill(row, index);
-      row.cells.value.animate([{ backgroundColor: 'var(--flash)' }, { backgroundColor: 'transparent' }],
-        { duration: 400, easing: 'ease-out' });
-    }
+    const row = this.rowOf.get(index);
+    if (!row) return;
+    this.fill(row, index);
+    row.cells.value.animate([{ backgroundColor: 'var(--flash)' }, { backgroundColor: 'transparent' }],
+      { duration: 400, easing: 'ease-out' });
   }
 
   makeRow() {

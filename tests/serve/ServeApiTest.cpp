@@ -201,23 +201,23 @@ TEST_F(ServeTest, EventsStartWithASnapshotThenCarryOnlyTheChanges) {
                 wrote = true;
                 agent_->Call("TolsaWriteInt32", {"IORSH_Counter", "123456"});
             }
-            return so_far.find("\"value\": 123456") != std::string::npos;
+            return so_far.find("[0,123456]") != std::string::npos;
         },
         10);
     const auto snapshot = events.find("event: snapshot\ndata: ");
     ASSERT_NE(snapshot, std::string::npos) << events;
     const auto line = events.substr(snapshot + 22, events.find('\n', snapshot + 22) - snapshot - 22);
     const json data = json::parse(line);
-    EXPECT_EQ(data["records"].size(), static_cast<std::size_t>(kRecords));
-    EXPECT_EQ(data["records"][0]["value"], 7);
+    // [index, name, type, size, value] per record.
+    ASSERT_EQ(data["records"].size(), static_cast<std::size_t>(kRecords));
+    EXPECT_EQ(data["records"][0], json::parse(R"([0, "IORSH_Counter", "L", 4, 7])"));
+    EXPECT_EQ(data["records"][4], json::parse(R"([4, "MEMSH_Mode", "W", 2, 16])"));
     EXPECT_EQ(data["writable"], json::parse("[3,4]"));
     const auto change = events.find("event: change\ndata: ", snapshot);
     ASSERT_NE(change, std::string::npos) << events;
     const auto changeLine = events.substr(change + 20, events.find('\n', change + 20) - change - 20);
     const json changed = json::parse(changeLine);
-    ASSERT_EQ(changed["records"].size(), 1u) << changeLine;  // only the counter
-    EXPECT_EQ(changed["records"][0]["name"], "IORSH_Counter");
-    EXPECT_EQ(changed["records"][0]["value"], 123456);
+    EXPECT_EQ(changed["values"], json::parse("[[0, 123456]]")) << changeLine;  // only the counter
 }
 
 TEST_F(ServeTest, AnAllowedWriteReachesTheArea) {

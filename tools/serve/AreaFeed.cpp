@@ -82,7 +82,7 @@ void AreaFeed::PassOnce() {
         std::lock_guard lock(mutex_);
         area_.reset();
         records_.reset();
-        kept_.clear();
+        kept_.Clear();
         snapshot_.reset();
         noAreaWhy_ = "every process that held the variables has ended";
         ++passes_;
@@ -112,7 +112,7 @@ void AreaFeed::PassOnce() {
         writableList_ = std::make_shared<const std::string>(std::move(writable));
         ++epoch_;
         seq_ = 0;
-        kept_.clear();
+        kept_.Clear();
         snapshot_.reset();
         ++passes_;
         changed_.notify_all();
@@ -124,20 +124,23 @@ void AreaFeed::PassOnce() {
         std::lock_guard lock(mutex_);
         previous = records_;
     }
+    // [index, value] of each changed record.
     std::string changes;
     const std::size_t common = std::min(records->size(), previous ? previous->size() : 0);
     for (std::size_t i = 0; i < records->size(); ++i) {
         if (i < common && SameValue((*records)[i], (*previous)[i])) continue;
-        changes += changes.empty() ? "[" : ",";
-        changes += codec::JsonObject((*records)[i]);
+        changes += changes.empty() ? "[[" : ",[";
+        changes += std::to_string(i);
+        changes += ',';
+        changes += codec::JsonValue((*records)[i]);
+        changes += ']';
     }
     std::lock_guard lock(mutex_);
     ++passes_;
     if (changes.empty()) return;
     records_ = std::move(records);
     ++seq_;
-    kept_.push_back({seq_, Event("change", "{\"seq\":" + std::to_string(seq_) + ",\"records\":" + changes + "]}")});
-    if (kept_.size() > kPassesKept) kept_.pop_front();
+    kept_.Add(seq_, Event("change", "{\"seq\":" + std::to_string(seq_) + ",\"values\":" + changes + "]}"));
     changed_.notify_all();
 }
 
@@ -154,10 +157,21 @@ std::string AreaFeed::SnapshotEvent(uint64_t epoch, uint64_t& seq) {
     if (!records) return {};
     // Formatted outside the lock: the passes go on meanwhile.
     std::string data = "{\"seq\":" + std::to_string(seq) + ",\"writable\":" + *writable + ",\"records\":[";
-    data.reserve(records->size() * 120);
+    data.reserve(records->size() * 64);
+    // [index, name, type, size, value] of each record: what the page shows.
     for (std::size_t i = 0; i < records->size(); ++i) {
-        if (i) data += ',';
-        data += codec::JsonObject((*records)[i]);
+        const codec::Record& record = (*records)[i];
+        data += i ? ",[" : "[";
+        data += std::to_string(record.index);
+        data += ',';
+        data += codec::JsonString(record.name);
+        data += ',';
+        data += codec::JsonString(std::string_view(&record.type, 1));
+        data += ',';
+        data += std::to_string(record.size);
+        data += ',';
+        data += codec::JsonValue(record);
+        data += ']';
     }
     data += "]}";
     auto event = std::make_shared<const std::string>(Event("snapshot", data));
@@ -185,24 +199,22 @@ std::string AreaFeed::Next(Cursor& cursor, std::chrono::milliseconds wait) {
         return Event("noarea", data);
     }
     cursor.toldNoArea = false;
-    // Behind by more than is kept, or a new area: start again from a snapshot.
-    const bool behind = kept_.empty() || kept_.front().seq > cursor.seq + 1;
-    if (cursor.epoch != epoch_ || behind) {
-        const uint64_t epoch = epoch_;
-        uint64_t seq = 0;
-        lock.unlock();
-        std::string event = SnapshotEvent(epoch, seq);
-        lock.lock();
-        if (event.empty() || epoch_ != epoch) return {};
-        cursor.epoch = epoch;
-        cursor.seq = seq;
-        return event;
+    // A new area, or behind by more than is kept: start again from a snapshot.
+    std::optional<std::string> events;
+    if (cursor.epoch == epoch_) events = kept_.Since(cursor.seq, seq_);
+    if (events) {
+        cursor.seq = seq_;
+        return *events;
     }
-    std::string events;
-    for (const auto& pass : kept_)
-        if (pass.seq > cursor.seq) events += pass.event;
-    cursor.seq = seq_;
-    return events;
+    const uint64_t epoch = epoch_;
+    uint64_t seq = 0;
+    lock.unlock();
+    std::string event = SnapshotEvent(epoch, seq);
+    lock.lock();
+    if (event.empty() || epoch_ != epoch) return {};
+    cursor.epoch = epoch;
+    cursor.seq = seq;
+    return event;
 }
 
 }  // namespace tolsa::serve

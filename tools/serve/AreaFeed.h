@@ -3,12 +3,12 @@
 // records every interval, keeps the last passes' changes as ready-made events
 // and the area for the request handlers. Memory is bounded whatever the
 // clients do: a client that has missed more passes than are kept gets a new
-// snapshot instead of a queue.
+// snapshot instead of a queue. The events carry what the page shows: a
+// snapshot [index, name, type, size, value] per record, a change [index, value].
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "AttachedArea.h"
+#include "PassLog.h"
 #include "Record.h"
 
 namespace tolsa::serve {
@@ -50,13 +51,12 @@ public:
     // How many passes over the records have been made (for the benchmark).
     uint64_t Passes() const;
 
-    static constexpr std::size_t kPassesKept = 32;
+    // Enough for a client that takes many seconds over a large snapshot to
+    // catch up from it, rather than being sent one snapshot after another.
+    static constexpr std::size_t kPassesKept = 600;
+    static constexpr std::size_t kBytesKept = 64u << 20;
 
 private:
-    struct Pass {
-        uint64_t seq;
-        std::string event;
-    };
     void Run();
     void PassOnce();
     std::string SnapshotEvent(uint64_t epoch, uint64_t& seq);  // seq: the pass it shows
@@ -74,7 +74,7 @@ private:
     uint64_t passes_ = 0;
     std::shared_ptr<const std::vector<codec::Record>> records_;  // as of seq_
     std::shared_ptr<const std::string> writableList_;            // JSON array of indices
-    std::deque<Pass> kept_;
+    PassLog kept_{kPassesKept, kBytesKept};
     std::shared_ptr<const std::string> snapshot_;  // cached for (snapshotEpoch_, snapshotSeq_)
     uint64_t snapshotEpoch_ = 0, snapshotSeq_ = 0;
 
