@@ -169,6 +169,19 @@ try {
     await (await rowHandle(page, 'IORSH_Counter')).click();
   });
 
+  await check('pause holds the chart still and resume lets it move on', async () => {
+    const picture = () => page.evaluate(() => document.querySelector('#chart canvas').toDataURL());
+    await page.click('#pause');
+    await sleep(300);
+    const paused = await picture();
+    await sleep(800);
+    expect(await picture() === paused, 'the chart moved while paused');
+    expect(await page.$eval('#pause', (b) => b.textContent) === 'resume', 'the button does not offer to resume');
+    await page.click('#pause');
+    await sleep(800);
+    expect(await picture() !== paused, 'the chart did not move on after resume');
+  });
+
   await check('an allowed write changes the area', async () => {
     await edit(page, 'MEMSH_Setpoint', '12.25', 'Enter');
     const read = agent(['call TolsaReadDouble MEMSH_Setpoint'])[0];
