@@ -31,7 +31,10 @@ const char* const kServeHelp =
     "  --interval MS          how often changes are pushed (100; 10 to 60000)\n\n"
     "Routes: GET / (the page), GET /api/variables, GET /api/variables/NAME,\n"
     "GET /api/events (server-sent events), POST /api/set {\"name\", \"value\"}\n"
-    "with the page's X-Tolsa-Csrf header.\n"
+    "with the page's X-Tolsa-Csrf header. Errors are JSON {\"error\": ...}: 400 a\n"
+    "value that does not parse or fit, 401 no or a wrong bearer token, 403 a\n"
+    "name not allowed or no CSRF token, 404 an unknown name or path, 413 a body\n"
+    "over 64 KiB, 503 no area.\n"
     "Exit status: 0 stopped by Ctrl-C or SIGTERM, 2 a wrong command line, 4 a\n"
     "token file that cannot be read or holds no token, 5 the address cannot be\n"
     "listened on.\n";
