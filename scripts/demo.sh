@@ -2,7 +2,9 @@
 # The first thing to run. An example producer (examples/producer.c) writes a
 # counter, a level and a status text through the library; `tolsa watch`, a
 # second process, shows them change for a few seconds; `tolsa set` changes a
-# setting and `tolsa list` shows every variable. It all runs in a private
+# setting, `tolsa list` shows every variable and `tolsa record` samples them
+# into a CSV file. The tool attaches to the producer's area without starting
+# up, so the producer's log stays as it was. It all runs in a private
 # mount namespace with its own /kestor and /dev/shm, so the machine's real
 # definition files, log and shared area are never touched.
 # TOLSA_DEMO_BUILD_DIR picks the build (build/native by default).
@@ -40,9 +42,11 @@ trap 'kill -INT "$producer" 2>/dev/null || true; wait "$producer" 2>/dev/null ||
 # The producer is running once its counter moves; the area lives while it does.
 for _ in $(seq 50); do
   kill -0 "$producer" 2>/dev/null || { echo "the producer ended early" >&2; exit 1; }
-  [ "$("$tolsa" get IORSH_Counter)" != 0 ] && break
+  counter=$("$tolsa" get IORSH_Counter 2>/dev/null) && [ "$counter" != 0 ] && break
   sleep 0.1
 done
+
+log_before=$(sha256sum </kestor/tolsa_log.txt)
 
 echo
 echo "== producer (pid $producer) writes IORSH_Counter, IORSH_Level, IORSH_Status every 200 ms"
@@ -59,10 +63,25 @@ echo "== \$ tolsa set MEMSH_Mode 70000     (refused: W holds 0 to 65535)"
 status=0
 "$tolsa" set MEMSH_Mode 70000 || status=$?
 echo "exit status $status"
+echo
+echo "== \$ tolsa record 'IORSH_*' --output /kestor/run.csv --duration 1 --interval 250 && head -4 /kestor/run.csv"
+"$tolsa" record 'IORSH_*' --output /kestor/run.csv --duration 1 --interval 250
+head -4 /kestor/run.csv
+echo
+echo "== the producer's log after all of that (the tool never starts up, so it never rewrites the log):"
+if [ "$(sha256sum </kestor/tolsa_log.txt)" = "$log_before" ]; then
+  echo "unchanged: $(head -1 /kestor/tolsa_log.txt), $(wc -l </kestor/tolsa_log.txt) lines, as the producer wrote it"
+else
+  echo "the log changed" >&2; exit 1
+fi
 
 kill -INT "$producer"
 wait "$producer"
 trap - EXIT
 echo
-echo "producer stopped; the area is gone with the last process that mapped it."
+echo "producer stopped; the area is gone with the last process that mapped it:"
+echo "== \$ tolsa list"
+status=0
+"$tolsa" list || status=$?
+echo "exit status $status"
 echo "Try the tool yourself: $tolsa --help"

@@ -65,6 +65,10 @@ std::string ToolProcess::ReadLine() {
     return line;
 }
 
+void ToolProcess::Signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
+}
+
 ToolResult ToolProcess::Finish() {
     ToolResult result;
     std::string out = pending_, err;

@@ -26,6 +26,8 @@ public:
 
     // The next line of stdout without its end; throws when the tool ends first.
     std::string ReadLine();
+    // Sends a signal to the tool (the wine loader, under wine).
+    void Signal(int signal);
     // Reads the rest of both streams and waits for the tool to end.
     ToolResult Finish();
 

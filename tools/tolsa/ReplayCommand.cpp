@@ -1,5 +1,6 @@
 // tolsa replay FILE [--speed FACTOR] [--loop] [--only PATTERN...]
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -27,7 +28,8 @@ const char* const kReplayHelp =
     "header 'time' and full names, then ISO 8601 times and values) into the\n"
     "variables, at the row's time after the first row divided by FACTOR (1 by\n"
     "default: 2 plays twice as fast). With --loop it starts over after the last\n"
-    "row; with --only only the columns matching one of the PATTERNs are played,\n"
+    "row, as long after it as rows are apart on average (100 ms for a file of\n"
+    "one row); with --only only the columns matching one of the PATTERNs are played,\n"
     "and the others are not looked at beyond the file's form.\n"
     "The whole file is checked before anything is written; on any error nothing\n"
     "is. Files from other programs are read too: quoted fields, CR LF line ends,\n"
@@ -78,6 +80,7 @@ struct Checked {
     std::vector<Column> columns;
     std::size_t rows = 0;
     int64_t firstTime = 0;
+    int64_t lastTime = 0;
 };
 
 // Everything replay will write, checked before the first write.
@@ -133,7 +136,7 @@ Checked Check(const std::string& path, const std::string& text, const AttachedAr
         if (checked.rows > 0 && *time < before)
             return refuse(kExitBadValue, At(path, row.line, 0, "time", "goes back before the row above"));
         if (checked.rows == 0) checked.firstTime = *time;
-        before = *time;
+        before = checked.lastTime = *time;
         for (const auto& column : checked.columns) {
             const ParsedValue value = ParseValue(column.type, column.size, row.fields[column.field]);
             if (!value.ok) return refuse(kExitBadValue, At(path, row.line, column.field, column.name, value.error));
@@ -184,8 +187,16 @@ int RunReplay(const Arguments& arguments) {
                         std::to_string(checked.rows) + ", next " + next + " (Ctrl-C stops)",
                     force);
     };
-    do {
-        const auto start = Clock::now();
+    // A pass lasts from the first row to the last and one mean row interval
+    // more, so that a loop keeps the file's pace across its seam.
+    const int64_t span = checked.lastTime - checked.firstTime;
+    const int64_t gap = checked.rows > 1 ? span / static_cast<int64_t>(checked.rows - 1) : 100000;
+    // At least a millisecond, so that a file whose rows share one time does not spin.
+    const auto pass = std::max<std::chrono::microseconds>(
+        std::chrono::milliseconds(1), std::chrono::microseconds(static_cast<int64_t>(static_cast<double>(span + gap) / speed)));
+    auto start = Clock::now();
+    for (bool first = true; first || (parsed.Has("--loop") && checked.rows > 0 && !Interrupted()); first = false) {
+        if (!first) start += pass;
         CsvReader reader(text);
         CsvRecord row;
         reader.Next(row);  // the header
@@ -211,7 +222,7 @@ int RunReplay(const Arguments& arguments) {
             ++played;
             show(row.fields[0], false);
         }
-    } while (parsed.Has("--loop") && checked.rows > 0 && !Interrupted());
+    }
     show("none", true);
     return kExitOk;
 }
