@@ -16,6 +16,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -315,6 +316,22 @@ TEST_F(ServeTest, ASlowClientBlocksNoOther) {
     }
     stream.join();
     for (const int fd : slow) close(fd);
+}
+
+TEST_F(ServeTest, SigtermStopsItCleanly) {
+    const std::string program = tooltest::ToolProgram();
+    if (program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0)
+        GTEST_SKIP() << "a POSIX signal reaches the wine loader, not the Windows program";
+    Server server({});
+    ASSERT_GT(server.port, 0) << server.banner;
+    // With an event stream open, which must not keep it from stopping.
+    httplib::Client streamClient("127.0.0.1", server.port);
+    std::thread stream([&] { ReadEvents(streamClient, [](const std::string&) { return false; }, 10); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    server.process->Signal(SIGTERM);
+    const auto result = server.process->Finish();
+    stream.join();
+    EXPECT_EQ(result.status, 0) << result.err;
 }
 
 TEST(ServeCommandLine, ListeningBeyondLoopbackNeedsATokenFile) {

@@ -24,6 +24,7 @@ using httplib::Response;
 constexpr std::size_t kWorkers = 64;
 constexpr int kMaxStreams = kWorkers / 2;
 constexpr auto kKeepAlive = std::chrono::seconds(2);
+constexpr std::size_t kDrainedBody = 1024 * 1024;
 
 void JsonError(Response& res, int status, const std::string& message) {
     res.status = status;
@@ -180,8 +181,16 @@ struct WebServer::Impl {
         bool tooBig = !length.empty() && (error != std::errc() || announced > kMaxBody);
         std::string body;
         if (!tooBig) {
+            // A body sent without its length is read on past the limit, to a
+            // bound, so that the client is still listening for the 413.
+            std::size_t received = 0;
             const bool read = reader([&](const char* data, std::size_t size) {
-                if (body.size() + size > kMaxBody) return tooBig = true, false;
+                received += size;
+                if (received > kMaxBody) {
+                    tooBig = true;
+                    body.clear();
+                    return received <= kDrainedBody;
+                }
                 body.append(data, size);
                 return true;
             });
