@@ -44,11 +44,6 @@ bool AreaFeed::Stopped() const {
     return stopping_;
 }
 
-uint64_t AreaFeed::Passes() const {
-    std::lock_guard lock(mutex_);
-    return passes_;
-}
-
 std::shared_ptr<attach::AttachedArea> AreaFeed::Area(std::string* why) const {
     std::lock_guard lock(mutex_);
     if (!area_ && why) *why = noAreaWhy_;
@@ -84,8 +79,7 @@ void AreaFeed::PassOnce() {
         records_.reset();
         kept_.Clear();
         snapshot_.reset();
-        noAreaWhy_ = "every process that held the variables has ended";
-        ++passes_;
+        noAreaWhy_ = attach::LostAreaMessage();
         changed_.notify_all();
         return;
     }
@@ -95,8 +89,7 @@ void AreaFeed::PassOnce() {
         if (!opened) {
             std::lock_guard lock(mutex_);
             noAreaWhy_ = why;
-            ++passes_;
-            return;
+                return;
         }
         auto records = std::make_shared<const std::vector<codec::Record>>(opened->ReadAll());
         std::string writable = "[";
@@ -114,7 +107,6 @@ void AreaFeed::PassOnce() {
         seq_ = 0;
         kept_.Clear();
         snapshot_.reset();
-        ++passes_;
         changed_.notify_all();
         return;
     }
@@ -136,7 +128,6 @@ void AreaFeed::PassOnce() {
         changes += ']';
     }
     std::lock_guard lock(mutex_);
-    ++passes_;
     if (changes.empty()) return;
     records_ = std::move(records);
     ++seq_;

@@ -48,9 +48,6 @@ public:
     std::string Next(Cursor& cursor, std::chrono::milliseconds wait);
     bool Stopped() const;
 
-    // How many passes over the records have been made (for the benchmark).
-    uint64_t Passes() const;
-
     // Enough for a client that takes many seconds over a large snapshot to
     // catch up from it, rather than being sent one snapshot after another.
     static constexpr std::size_t kPassesKept = 600;
@@ -71,7 +68,6 @@ private:
     std::string noAreaWhy_ = "not looked yet";
     uint64_t epoch_ = 0;  // counts the areas attached to
     uint64_t seq_ = 0;    // counts the passes that changed something
-    uint64_t passes_ = 0;
     std::shared_ptr<const std::vector<codec::Record>> records_;  // as of seq_
     std::shared_ptr<const std::string> writableList_;            // JSON array of indices
     PassLog kept_{kPassesKept, kBytesKept};
