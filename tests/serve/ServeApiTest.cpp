@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -193,32 +194,58 @@ TEST_F(ServeTest, UnknownNamesAndPathsAre404WithAJsonError) {
     EXPECT_EQ(post->status, 404);
 }
 
+// The events in a stream so far: (name, data) of each complete one.
+std::vector<std::pair<std::string, json>> ParseEvents(const std::string& stream) {
+    std::vector<std::pair<std::string, json>> events;
+    std::size_t at = 0;
+    for (std::size_t end; (end = stream.find("\n\n", at)) != std::string::npos; at = end + 2) {
+        const std::string block = stream.substr(at, end - at);
+        const auto name = block.find("event: ");
+        const auto data = block.find("\ndata: ");
+        if (name == std::string::npos || data == std::string::npos) continue;  // retry, keep-alive
+        events.emplace_back(block.substr(name + 7, data - name - 7), json::parse(block.substr(data + 7)));
+    }
+    return events;
+}
+
 TEST_F(ServeTest, EventsStartWithASnapshotThenCarryOnlyTheChanges) {
-    bool wrote = false;
-    const std::string events = ReadEvents(
+    // The view's state as the stream builds it: a snapshot, then the changes.
+    std::map<int, json> values;
+    std::size_t seen = 0, wroteAt = 0;
+    std::vector<json> changesAfterWrite;
+    bool snapshotFirst = false;
+    const std::string stream = ReadEvents(
         *client_,
         [&](const std::string& so_far) {
-            if (so_far.find("event: snapshot") != std::string::npos && !wrote) {
-                wrote = true;
+            const auto events = ParseEvents(so_far);
+            for (; seen < events.size(); ++seen) {
+                const auto& [name, data] = events[seen];
+                if (seen == 0) snapshotFirst = name == "snapshot";
+                if (name == "snapshot") {
+                    EXPECT_EQ(data["records"].size(), static_cast<std::size_t>(kRecords));
+                    EXPECT_EQ(data["records"][0].size(), 5u);  // [index, name, type, size, value]
+                    EXPECT_EQ(data["records"][4][1], "MEMSH_Mode");
+                    EXPECT_EQ(data["writable"], json::parse("[3,4]"));
+                    for (const auto& record : data["records"]) values[record[0].get<int>()] = record[4];
+                } else if (name == "change") {
+                    for (const auto& change : data["values"]) values[change[0].get<int>()] = change[1];
+                    if (wroteAt) changesAfterWrite.push_back(data["values"]);
+                }
+            }
+            // Once the view shows what SetUp wrote, one more write.
+            if (!wroteAt && values[0] == 7 && values[3] == 1.5 && values[4] == 16) {
+                wroteAt = seen;
                 agent_->Call("TolsaWriteInt32", {"IORSH_Counter", "123456"});
             }
-            return so_far.find("[0,123456]") != std::string::npos;
+            return values[0] == 123456;
         },
         10);
-    const auto snapshot = events.find("event: snapshot\ndata: ");
-    ASSERT_NE(snapshot, std::string::npos) << events;
-    const auto line = events.substr(snapshot + 22, events.find('\n', snapshot + 22) - snapshot - 22);
-    const json data = json::parse(line);
-    // [index, name, type, size, value] per record.
-    ASSERT_EQ(data["records"].size(), static_cast<std::size_t>(kRecords));
-    EXPECT_EQ(data["records"][0], json::parse(R"([0, "IORSH_Counter", "L", 4, 7])"));
-    EXPECT_EQ(data["records"][4], json::parse(R"([4, "MEMSH_Mode", "W", 2, 16])"));
-    EXPECT_EQ(data["writable"], json::parse("[3,4]"));
-    const auto change = events.find("event: change\ndata: ", snapshot);
-    ASSERT_NE(change, std::string::npos) << events;
-    const auto changeLine = events.substr(change + 20, events.find('\n', change + 20) - change - 20);
-    const json changed = json::parse(changeLine);
-    EXPECT_EQ(changed["values"], json::parse("[[0, 123456]]")) << changeLine;  // only the counter
+    EXPECT_TRUE(snapshotFirst) << stream;
+    ASSERT_NE(wroteAt, 0u) << stream;
+    EXPECT_EQ(values[0], 123456) << stream;
+    // Only the counter changed after the write: one pass, one value.
+    ASSERT_EQ(changesAfterWrite.size(), 1u) << stream;
+    EXPECT_EQ(changesAfterWrite[0], json::parse("[[0, 123456]]"));
 }
 
 TEST_F(ServeTest, AnAllowedWriteReachesTheArea) {
