@@ -1,6 +1,6 @@
-// tolsa: see, set and watch the variables of the shared area from the shell.
-// A client of the library like any other: it loads it, and start-up runs
-// from /kestor/ as in every process.
+// tolsa: see, set, watch, record and replay the variables of the shared area
+// from the shell. It does not load the library: it attaches to the area that
+// running processes made (tools/attach), so looking disturbs nothing.
 
 #include <cstdio>
 #include <string>
@@ -20,8 +20,10 @@ void PrintHelp(std::FILE* out) {
                "library (declared in /kestor/iorsh.mem and /kestor/memsh.mem).\n\ncommands:\n",
                out);
     for (const auto& command : tolsa::tool::Commands()) std::fprintf(out, "  %-6s %s\n", command.name, command.summary);
-    std::fputs("\n'tolsa COMMAND --help' tells more. Exit status: 0 done, 1 unknown name or\n"
-               "index, 2 a value that does not parse or fit, or a wrong command line.\n",
+    std::fputs("\n'tolsa COMMAND --help' tells more. Exit status: 0 done, 1 unknown name,\n"
+               "index or column, 2 a value that does not parse or fit, a malformed file or a\n"
+               "wrong command line, 3 no process has the variables mapped, 4 a file that\n"
+               "cannot be read or written.\n",
                out);
 }
 
