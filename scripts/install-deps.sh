@@ -23,3 +23,9 @@ fi
 # The Sparkplug tests decode with npm packages, pinned by their lockfile.
 command -v npm >/dev/null || { apt-get update -qq && apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends nodejs npm; }
 (cd "$(dirname "$0")/../tests/sparkplug" && { [ node_modules/.package-lock.json -nt package-lock.json ] || npm ci --no-audit --no-fund --loglevel=error; })
+
+# The web view (tolsa serve): cpp-httplib in its single-header form for both
+# targets, and the page's pinned npm packages (the chart; the test browser's
+# driver, which never downloads a browser: the tests use Debian's chromium).
+bash "$(dirname "$0")/httplib-source.sh"
+(cd "$(dirname "$0")/../web" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --ignore-scripts --loglevel=error)

@@ -119,19 +119,20 @@ std::string JsonString(std::string_view text) {
     return out + "\"";
 }
 
-std::string JsonObject(const Record& record) {
-    std::string value;
+std::string JsonValue(const Record& record) {
     switch (record.type) {
         case 'L': case 'B': case 'H': case 'O': case 'M': case 'W':
-            value = DecodeValue(record);
-            break;
+            return DecodeValue(record);
         case 'D':
             // JSON has no infinities or NaN: those go as their text.
-            value = std::isfinite(Load<double>(record)) ? DecodeValue(record) : JsonString(DecodeValue(record));
-            break;
+            return std::isfinite(Load<double>(record)) ? DecodeValue(record) : JsonString(DecodeValue(record));
         default:
-            value = JsonString(DecodeValue(record));
+            return JsonString(DecodeValue(record));
     }
+}
+
+std::string JsonObject(const Record& record) {
+    const std::string value = JsonValue(record);
     return "{\"index\": " + std::to_string(record.index) + ", \"name\": " + JsonString(record.name) +
            ", \"type\": " + JsonString(std::string_view(&record.type, 1)) + ", \"size\": " +
            std::to_string(record.size) + ", \"value\": " + value + ", \"raw\": \"" + RawHex(record) + "\"}";

@@ -27,6 +27,9 @@ std::string Printable(std::string_view text);
 std::string JsonString(std::string_view text);
 // One record as a JSON object: index, name, type, size, value, raw.
 std::string JsonObject(const Record& record);
+// The "value" of that object alone: a number for the integer letters and
+// finite doubles, text otherwise.
+std::string JsonValue(const Record& record);
 
 // Rows of list and watch: index, name, type letter, size and value in
 // columns as wide as the widest of `records`. A non-empty `marks` puts a

@@ -14,6 +14,7 @@ const std::vector<Command>& Commands() {
         {"info", "the shared area's size and records, and the log as it stands", kInfoHelp, RunInfo},
         {"record", "sample variables into a CSV file", kRecordHelp, RunRecord},
         {"replay", "write a recorded CSV file back into the variables", kReplayHelp, RunReplay},
+        {"serve", "a live view in a web browser, with trend charts", kServeHelp, RunServe},
     };
     return commands;
 }

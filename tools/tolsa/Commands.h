@@ -37,6 +37,7 @@ int RunDump(const Arguments& arguments);
 int RunInfo(const Arguments& arguments);
 int RunRecord(const Arguments& arguments);
 int RunReplay(const Arguments& arguments);
+int RunServe(const Arguments& arguments);  // tools/serve
 
 extern const char* const kListHelp;
 extern const char* const kGetHelp;
@@ -46,6 +47,7 @@ extern const char* const kDumpHelp;
 extern const char* const kInfoHelp;
 extern const char* const kRecordHelp;
 extern const char* const kReplayHelp;
+extern const char* const kServeHelp;
 
 // Shared by the subcommands: "--help" or "-h" among the arguments.
 bool WantsHelp(const Arguments& arguments);
