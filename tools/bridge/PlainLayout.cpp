@@ -8,19 +8,6 @@ namespace tolsa::bridge {
 
 namespace {
 
-// JSON value of a record: numbers bare, text and non-finite doubles quoted.
-std::string JsonValue(const codec::Record& record) {
-    const std::string text = codec::DecodeValue(record);
-    switch (record.type) {
-        case 'L': case 'B': case 'H': case 'O': case 'M': case 'W':
-            return text;
-        case 'D':
-            return text == "inf" || text == "-inf" || text == "nan" || text == "-nan" ? codec::JsonString(text) : text;
-        default:
-            return codec::JsonString(text);
-    }
-}
-
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
 }
@@ -40,7 +27,7 @@ std::vector<std::string> PlainLayout::Subscriptions() const {
 
 std::string PlainLayout::Payload(const codec::Record& record, std::string_view time) const {
     if (!json_) return codec::DecodeValue(record);
-    return "{\"value\":" + JsonValue(record) + ",\"type\":" + codec::JsonString(std::string_view(&record.type, 1)) +
+    return "{\"value\":" + codec::JsonValue(record) + ",\"type\":" + codec::JsonString(std::string_view(&record.type, 1)) +
            ",\"size\":" + std::to_string(record.size) + ",\"index\":" + std::to_string(record.index) +
            ",\"time\":\"" + std::string(time) + "\"}";
 }
