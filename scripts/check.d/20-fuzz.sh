@@ -4,7 +4,7 @@
 # the committed seed corpus. Any crash, sanitizer report or failed check fails.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-seconds=${TOLSA_FUZZ_SECONDS:-60}
+seconds=${TOLSA_FUZZ_SECONDS:-30}
 jobs=${TOLSA_JOBS:-2}
 
 build=build/fuzz
