@@ -6,7 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>  // strnlen
+#include <cstring>
 
 namespace tolsa {
 
@@ -62,18 +62,13 @@ constexpr uint32_t MixHash(uint32_t h) {
 
 // The one name equality: whether `prefix` + `rest`, of the lengths their
 // hashing counted, equals the name in a 256-byte field up to and including
-// its terminator. Byte by byte, so that it stops at the first difference and
-// never reads a stored name past its terminator; a field that another
+// its terminator. strncmp stops at the first difference and at a stored
+// terminator, so a short stored name is never read past; a field that another
 // program left unterminated equals nothing and is never read past.
 inline bool StoredNameEquals(const char* prefix, std::size_t prefixLength, const char* rest, std::size_t restLength,
                              const char* stored) {
-    if (prefixLength + restLength >= kStoredNameField) return false;
-    for (std::size_t i = 0; i < prefixLength; ++i)
-        if (stored[i] != prefix[i]) return false;
-    stored += prefixLength;
-    for (std::size_t i = 0; i <= restLength; ++i)
-        if (stored[i] != rest[i]) return false;
-    return true;
+    return prefixLength + restLength < kStoredNameField && std::strncmp(stored, prefix, prefixLength) == 0 &&
+           std::strncmp(stored + prefixLength, rest, restLength + 1) == 0;
 }
 
 // The equality the library gives the index: 1 when equal, 0 otherwise.
