@@ -50,6 +50,10 @@
 #  else
 #    define TOLSA_API __declspec(dllimport)
 #  endif
+#elif defined(__GNUC__) && !defined(__clang__) && !defined(TOLSA_BUILDING)
+/* As dllimport does: a caller's call goes through the GOT entry itself, one
+   jump less than a PLT stub (clang has no such attribute). */
+#  define TOLSA_API __attribute__((visibility("default"), noplt))
 #else
 #  define TOLSA_API __attribute__((visibility("default")))
 #endif

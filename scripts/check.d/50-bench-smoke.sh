@@ -16,6 +16,10 @@ mkdir "$out/run-1"
 "$bin/tolsa_bench_access" --quick --json "$out/run-1/access.json"
 "$bin/tolsa_bench_pingpong" --quick --json "$out/run-1/pingpong.json"
 "$bin/tolsa_bench_startup" --quick --json "$out/run-1/startup.json"
+# The web view's: the server, the feeder and a headless chromium, briefly.
+cmake --build "$build" --target tolsa tolsa_bench_serve_feeder
+rm -f /kestor/* /dev/shm/tolsavariables*
+node bench/serve-bench.mjs "$build" --quick --json "$out/run-1/serve.json" >"$out/serve.log" || { cat "$out/serve.log" >&2; exit 1; }
 # The report reads what the programs wrote, as scripts/bench.sh does.
 python3 bench/report.py run "$out/run-1" >/dev/null
 python3 bench/report.py repeat "$out/run-1.json" >/dev/null

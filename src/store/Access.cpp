@@ -44,15 +44,6 @@ int32_t Write(NameRef name, const void* source) {
     return 0;
 }
 
-namespace {
-// The published store when `index` is in its range, else null. The fast half
-// of every access by index: no call, so that the hot path needs no frame;
-// anything else goes the long way, through CurrentStore and the range line.
-const Store* InRange(int32_t index) {
-    const Store* store = publishedStore.load(std::memory_order_acquire);
-    return store != nullptr && static_cast<uint32_t>(index) < static_cast<uint32_t>(store->count) ? store : nullptr;
-}
-
 [[gnu::noinline, gnu::cold]] int32_t WriteSlowly(int32_t index, const void* source) {
     VariableRecord* record = FindVariableByIndex(CurrentStore(), index);
     if (record == nullptr) return kIndexFailure;
@@ -66,28 +57,11 @@ const Store* InRange(int32_t index) {
     ReadCopy(*record, destination);
     return 0;
 }
-}  // namespace
-
-int32_t Write(int32_t index, const void* source) {
-    const Store* store = InRange(index);
-    if (store == nullptr) [[unlikely]]
-        return WriteSlowly(index, source);
-    WriteCopyByIndex(store->base[index], source);
-    return 0;
-}
 
 int32_t Read(NameRef name, void* destination) {
     const VariableRecord* record = FindVariableByName(CurrentStore(), name);
     if (record == nullptr) return kReadNameFailure;
     ReadCopy(*record, destination);
-    return 0;
-}
-
-int32_t Read(int32_t index, void* destination) {
-    const Store* store = InRange(index);
-    if (store == nullptr) [[unlikely]]
-        return ReadSlowly(index, destination);
-    ReadCopy(store->base[index], destination);
     return 0;
 }
 
