@@ -62,13 +62,16 @@ constexpr uint32_t MixHash(uint32_t h) {
 
 // The one name equality: whether `prefix` + `rest`, of the lengths their
 // hashing counted, equals the name in a 256-byte field up to and including
-// its terminator. strncmp stops at the first difference and at a stored
-// terminator, so a short stored name is never read past; a field that another
-// program left unterminated equals nothing and is never read past.
+// its terminator. The lengths are known and the sum fits the field, so a
+// memcmp of exactly those bytes decides it without looking for terminators:
+// `rest` ends in its NUL at restLength, and a stored name that is shorter,
+// longer or unterminated differs at or before that byte. Nothing past the
+// field or past either searched string is read.
 inline bool StoredNameEquals(const char* prefix, std::size_t prefixLength, const char* rest, std::size_t restLength,
                              const char* stored) {
-    return prefixLength + restLength < kStoredNameField && std::strncmp(stored, prefix, prefixLength) == 0 &&
-           std::strncmp(stored + prefixLength, rest, restLength + 1) == 0;
+    return prefixLength + restLength < kStoredNameField &&
+           (prefixLength == 0 || std::memcmp(stored, prefix, prefixLength) == 0) &&
+           std::memcmp(stored + prefixLength, rest, restLength + 1) == 0;
 }
 
 // The equality the library gives the index: 1 when equal, 0 otherwise.

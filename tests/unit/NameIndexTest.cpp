@@ -152,7 +152,14 @@ TEST(NamesEqual, WholeNamesOnly) {
         {"IORSH_Spee", "IORSH_Speed", 0},  {"IORSH_Speed", "IORSH_Spee", 0},
         {"IORSH_Speed ", "IORSH_Speed", 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(NamesEqual(c.searched, c.stored), c.equal) << c.searched << "|" << c.stored;
+    for (const auto& c : cases) {
+        // Stored names live in 256-byte fields, with what an earlier, longer
+        // name left after the terminator.
+        char stored[256];
+        std::memset(stored, 'x', sizeof stored);
+        std::memcpy(stored, c.stored, std::strlen(c.stored) + 1);
+        EXPECT_EQ(NamesEqual(c.searched, stored), c.equal) << c.searched << "|" << c.stored;
+    }
 
     // A stored field without terminator equals nothing, and is not read past.
     char field[257];
