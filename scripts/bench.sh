@@ -49,7 +49,9 @@ bin="$build/bin"
 results="${BENCH_RESULTS:-$build/results}/$(date -u +%Y%m%dT%H%M%SZ)"
 mkdir -p "$results"
 results=$(cd "$results" && pwd)  # absolute: some benchmarks run in a namespace of their own
-trap 'rm -f /kestor/* /dev/shm/tolsavariables*' EXIT
+# A fresh area: no definition files, no shared memory left by the last program.
+fresh_area() { rm -f /kestor/* /dev/shm/tolsavariables*; }
+trap fresh_area EXIT
 
 echo "cpu: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //'), $(nproc) online;" \
      "load average: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
@@ -70,18 +72,18 @@ for k in $(seq 1 "$repeat"); do
   mkdir -p "$run"
   echo "=== run $k of $repeat" >&2
   for n in 1000 100000; do
-    rm -f /kestor/* /dev/shm/tolsavariables*  # a fresh area for each size
+    fresh_area  # one for each size
     "$bin/tolsa_bench_startup" --write-definitions /kestor/ "$n"
     bench "access-$n" "$bin/tolsa_bench_access"
   done
   bench pingpong "$bin/tolsa_bench_pingpong"
   bench startup "$bin/tolsa_bench_startup"
   if [ ${#core[@]} -eq 0 ]; then
-    rm -f /kestor/* /dev/shm/tolsavariables*
+    fresh_area
     bench python env TOLSA_LIBRARY="$(cd "$build/lib" && pwd)/libtolsa64.so.4" python3 bench/python/tolsa_access.py
     bench bridge bash bench/bridge-bench.sh "$build"
     bench sparkplug bash bench/sparkplug-bench.sh "$build"
-    rm -f /kestor/* /dev/shm/tolsavariables*
+    fresh_area
     bench serve node bench/serve-bench.mjs "$build"
   fi
   python3 bench/report.py run "$run"

@@ -16,9 +16,7 @@ version=2.0.11
 if [ -f "$prefix/lib/libmosquitto_static.a" ] && [ -f "$prefix/include/mosquitto.h" ]; then
   echo "$prefix"; exit 0
 fi
-src=$(find "$dir" -mindepth 1 -maxdepth 1 -type d -name "mosquitto-$version" | head -n 1)
-[ -n "$src" ] || src=$(bash "$root/scripts/fetch-debian-source.sh" "mosquitto" "$dir")
-case "$src" in */mosquitto-$version) ;; *) echo "$0: expected mosquitto $version, got $src" >&2; exit 1 ;; esac
+src=$(bash "$root/scripts/fetch-debian-source.sh" mosquitto "$dir" "$version")
 cmake -S "$src" -B "$dir/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \

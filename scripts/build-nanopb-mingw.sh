@@ -15,9 +15,7 @@ version=$(dpkg-query -W -f '${Version}' nanopb 2>/dev/null | sed 's/-[^-]*$//')
 if [ -f "$prefix/lib/libprotobuf-nanopb.a" ] && [ -f "$prefix/include/pb.h" ]; then
   echo "$prefix"; exit 0
 fi
-src=$(find "$dir" -mindepth 1 -maxdepth 1 -type d -name "nanopb-$version" | head -n 1)
-[ -n "$src" ] || src=$(bash "$root/scripts/fetch-debian-source.sh" "nanopb=$(dpkg-query -W -f '${Version}' nanopb)" "$dir")
-case "$src" in */nanopb-$version) ;; *) echo "$0: expected nanopb $version, got $src" >&2; exit 1 ;; esac
+src=$(bash "$root/scripts/fetch-debian-source.sh" "nanopb=$(dpkg-query -W -f '${Version}' nanopb)" "$dir" "$version")
 cmake -S "$src" -B "$dir/build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# fetch-debian-source.sh PACKAGE[=VERSION] DIR
+# fetch-debian-source.sh PACKAGE[=VERSION] DIR [UPSTREAM]
 # Unpacks the Debian source package PACKAGE into DIR, from the same Debian
 # mirror and suites the machine installs binaries from. apt keeps its state
 # (source list, package lists, cache) under DIR/apt, so the machine's own
 # apt configuration and lists are never changed. Prints the unpacked tree.
+# With UPSTREAM, the tree must be DIR/PACKAGE-UPSTREAM: one already there is
+# used as it is, and any other version unpacked is an error.
 set -euo pipefail
-[ $# -eq 2 ] || { echo "usage: $0 PACKAGE[=VERSION] DIR" >&2; exit 2; }
+[ $# -eq 2 ] || [ $# -eq 3 ] || { echo "usage: $0 PACKAGE[=VERSION] DIR [UPSTREAM]" >&2; exit 2; }
 package=$1
+name=${package%%=*}
 dir=$(mkdir -p "$2" && cd "$2" && pwd)
+expected=${3:+$dir/$name-$3}
+if [ -n "$expected" ] && [ -d "$expected" ]; then
+  echo "$expected"; exit 0
+fi
 state=$dir/apt
 mkdir -p "$state/sources.list.d" "$state/lists/partial" "$state/cache/archives/partial"
 
@@ -43,7 +50,7 @@ apt_opts=(
 apt-get "${apt_opts[@]}" -qq update >&2
 cd "$dir"
 apt-get "${apt_opts[@]}" -qq source "$package" >&2
-name=${package%%=*}
 tree=$(find "$dir" -mindepth 1 -maxdepth 1 -type d -name "$name-*" | sort | tail -n 1)
 [ -n "$tree" ] || { echo "$0: apt-get source $package unpacked nothing" >&2; exit 1; }
+[ -z "$expected" ] || [ "$tree" = "$expected" ] || { echo "$0: expected $expected, got $tree" >&2; exit 1; }
 echo "$tree"
